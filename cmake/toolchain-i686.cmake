@@ -1,0 +1,15 @@
+# 32-bit Windows cross build (Winamp and most hosts are 32-bit).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(MIVOLA_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${MIVOLA_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MIVOLA_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${MIVOLA_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MIVOLA_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# IEEE double arithmetic on x87-era targets, so results match the 64-bit build.
+set(CMAKE_C_FLAGS_INIT   "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(MIVOLA_WINE_LOADER /usr/lib/wine/wine)

@@ -1,0 +1,209 @@
+#include "test_support.h"
+
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "test_paths.h"
+
+namespace mivola::test {
+
+std::wstring ModuleDirectory() {
+    wchar_t path[MAX_PATH * 4];
+    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    std::wstring s(path, n);
+    return s.substr(0, s.find_last_of(L"\\/") + 1);
+}
+
+std::wstring OtherArchDirectory() {
+    std::wstring dir = MIVOLA_OTHER_ARCH_DIR;
+    if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
+    return dir;
+}
+
+std::wstring PeerPath(Arch arch) {
+    return (arch == Arch::Same ? ModuleDirectory() : OtherArchDirectory()) + L"mivola_peer.exe";
+}
+
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], n);
+    return w;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::string UniqueName(const char* base) {
+    static std::atomic<unsigned> counter{0};
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%s_%lu_%u", base, static_cast<unsigned long>(::GetCurrentProcessId()), ++counter);
+    return buf;
+}
+
+namespace {
+
+bool Launch(const std::wstring& exe, const std::wstring& args, const std::wstring& workingDir, HANDLE output,
+            PROCESS_INFORMATION* pi) {
+    std::wstring cmd = L"\"" + exe + L"\"";
+    if (!args.empty()) cmd += L" " + args;
+    std::vector<wchar_t> line(cmd.begin(), cmd.end());
+    line.push_back(L'\0');
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    if (output) {
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = output;
+        si.hStdError = output;
+    }
+    return ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE, 0, nullptr,
+                            workingDir.empty() ? nullptr : workingDir.c_str(), &si, pi) != FALSE;
+}
+
+}  // namespace
+
+ChildResult RunChild(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs, const std::wstring& workingDir) {
+    ChildResult result;
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE readRaw = nullptr, writeRaw = nullptr;
+    if (!::CreatePipe(&readRaw, &writeRaw, &sa, 0)) return result;
+    unique_handle readEnd(readRaw), writeEnd(writeRaw);
+    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+
+    PROCESS_INFORMATION pi{};
+    if (!Launch(exe, args, workingDir, writeEnd.get(), &pi)) return result;
+    result.started = true;
+    unique_handle process(pi.hProcess), thread(pi.hThread);
+    writeEnd.reset();
+
+    // Drain the pipe on a thread so a chatty child never blocks on a full pipe.
+    std::thread reader([&] {
+        char buf[4096];
+        DWORD got = 0;
+        while (::ReadFile(readEnd.get(), buf, sizeof buf, &got, nullptr) && got) result.output.append(buf, got);
+    });
+    if (::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) {
+        result.finished = true;
+    } else {
+        ::TerminateProcess(process.get(), 0xDEAD);
+        ::WaitForSingleObject(process.get(), 5000);
+    }
+    ::GetExitCodeProcess(process.get(), &result.exitCode);
+    reader.join();
+    return result;
+}
+
+bool Child::Start(const std::wstring& exe, const std::wstring& args, const std::wstring& workingDir) {
+    Kill();
+    PROCESS_INFORMATION pi{};
+    if (!Launch(exe, args, workingDir, nullptr, &pi)) return false;
+    ::CloseHandle(pi.hThread);
+    process_.reset(pi.hProcess);
+    id_ = pi.dwProcessId;
+    return true;
+}
+
+bool Child::Wait(DWORD timeoutMs) {
+    return process_ && ::WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
+}
+
+DWORD Child::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    if (process_) ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+bool Child::Running() const { return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+void Child::Kill() {
+    if (Running()) {
+        ::TerminateProcess(process_.get(), 0xDEAD);
+        ::WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+bool Peer::Start(Arch arch, const std::string& command, const std::wstring& extraArgs) {
+    std::string readyName = UniqueName("mivola_test_ready"), quitName = UniqueName("mivola_test_quit");
+    ready_.reset(::CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+    quit_.reset(::CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
+    std::wstring args = Widen(command) + L" " + Widen(readyName) + L" " + Widen(quitName);
+    if (!extraArgs.empty()) args += L" " + extraArgs;
+    if (!child_.Start(PeerPath(arch), args)) return false;
+    HANDLE waits[2] = {ready_.get(), child_.Process()};
+    return ::WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0;
+}
+
+void Peer::Release() {
+    if (quit_) ::SetEvent(quit_.get());
+}
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + Widen(UniqueName("mivola_test")) + L"\\";
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+namespace {
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((dir + L"*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring full = dir + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(full + L"\\");
+            } else {
+                ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(full.c_str());
+            }
+        } while (::FindNextFileW(find, &fd));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+}  // namespace
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+std::string TempDir::PathA() const {
+    int n = ::WideCharToMultiByte(CP_ACP, 0, path_.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n > 0 ? n - 1 : 0), '\0');
+    if (n > 1) ::WideCharToMultiByte(CP_ACP, 0, path_.c_str(), -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    unique_hfile f(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    DWORD written = 0;
+    return ::WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    unique_hfile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!f) return bytes;
+    char buf[4096];
+    DWORD got = 0;
+    while (::ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got) bytes.append(buf, got);
+    return bytes;
+}
+
+}  // namespace mivola::test

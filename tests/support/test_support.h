@@ -1,0 +1,98 @@
+// Helpers many tests need: child processes of either architecture, the peer program,
+// per-test temporary folders and unique object names.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "unique_handle.h"
+
+namespace mivola::test {
+
+enum class Arch { Same, Other };
+
+// Folder of the running test program, with a trailing backslash.
+std::wstring ModuleDirectory();
+// Folder holding the test programs of the other architecture's build, trailing backslash;
+// empty when this build was configured without one.
+std::wstring OtherArchDirectory();
+// The peer helper program of the given architecture.
+std::wstring PeerPath(Arch arch);
+bool FileExists(const std::wstring& path);
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);
+
+// A name no other test (or concurrent test run) uses: base + process id + counter.
+std::string UniqueName(const char* base);
+
+struct ChildResult {
+    bool started = false;
+    bool finished = false;  // false: killed after the time-out
+    DWORD exitCode = 0;
+    std::string output;  // everything the child wrote to stdout and stderr
+};
+
+// Runs exe with args (a command-line tail), waits up to timeoutMs and collects the result.
+ChildResult RunChild(const std::wstring& exe, const std::wstring& args, DWORD timeoutMs = 30000,
+                     const std::wstring& workingDir = std::wstring());
+
+// A child that keeps running beside the test until stopped; killed at destruction.
+class Child {
+public:
+    Child() = default;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child() { Kill(); }
+
+    bool Start(const std::wstring& exe, const std::wstring& args, const std::wstring& workingDir = std::wstring());
+    // Waits for the child to exit; false on time-out.
+    bool Wait(DWORD timeoutMs);
+    DWORD ExitCode() const;
+    // Ends the child at once (a mutex it holds is abandoned).
+    void Kill();
+    bool Running() const;
+    HANDLE Process() const { return process_.get(); }
+    DWORD Id() const { return id_; }
+
+private:
+    unique_handle process_;
+    DWORD id_ = 0;
+};
+
+// Starts the peer with a command and waits until it reports ready through a named event.
+// The peer ends when Release() is called (or after a minute, or when killed).
+class Peer {
+public:
+    bool Start(Arch arch, const std::string& command, const std::wstring& extraArgs = std::wstring());
+    void Release();  // signals the peer to finish
+    bool Wait(DWORD timeoutMs) { return child_.Wait(timeoutMs); }
+    DWORD ExitCode() const { return child_.ExitCode(); }
+    void Kill() { child_.Kill(); }
+
+private:
+    Child child_;
+    unique_handle ready_;
+    unique_handle quit_;
+};
+
+// A fresh folder under the temporary folder, removed with its contents at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // With a trailing backslash.
+    const std::wstring& Path() const { return path_; }
+    std::string PathA() const;
+
+private:
+    std::wstring path_;
+};
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+
+}  // namespace mivola::test
