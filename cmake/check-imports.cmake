@@ -1,0 +1,17 @@
+cmake_minimum_required(VERSION 3.20)
+# Fails when a binary imports anything but system DLLs (no mingw runtime may ship).
+# Usage: cmake -DOBJDUMP=<objdump> -DFILE=<binary> -P check-imports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" names "${dump}")
+set(system kernel32 user32 gdi32 shell32 shlwapi advapi32 comctl32 ole32 oleaut32 msvcrt winmm comdlg32 version uuid)
+foreach(entry IN LISTS names)
+  string(REGEX REPLACE "DLL Name: ([^.]+)\\.[dD][lL][lL]" "\\1" dll "${entry}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system)
+    message(FATAL_ERROR "${FILE} imports ${entry}")
+  endif()
+endforeach()
+message(STATUS "${FILE}: system DLLs only")
