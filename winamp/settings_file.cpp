@@ -1,0 +1,39 @@
+#include "settings_file.h"
+
+#include <cstdio>
+
+#include "interval.h"
+#include "text_copy.h"
+
+namespace mivola::winamp_bridge {
+
+namespace {
+constexpr char kSection[] = "Main";
+constexpr char kKey[] = "Timing";
+constexpr DWORD kModulePathMax = 4096;
+}  // namespace
+
+bool SettingsPath(HMODULE module, char (&path)[kSettingsPathCapacity]) {
+    path[0] = '\0';
+    char modulePath[kModulePathMax + 1];
+    DWORD n = ::GetModuleFileNameA(module, modulePath, kModulePathMax + 1);
+    // n == the buffer size means the path was cut.
+    if (n == 0 || n > kModulePathMax) return false;
+    return JoinText(path, kSettingsPathCapacity, {modulePath, ".ini"});
+}
+
+UINT ReadInterval(HMODULE module) {
+    char path[kSettingsPathCapacity];
+    if (!SettingsPath(module, path)) return kIntervalDefault;
+    return ReadIntervalSetting(path, kSection, kKey);
+}
+
+bool WriteInterval(HMODULE module, UINT intervalMs) {
+    char path[kSettingsPathCapacity];
+    if (!SettingsPath(module, path)) return false;
+    char text[16];
+    std::snprintf(text, sizeof text, "%u", intervalMs);
+    return ::WritePrivateProfileStringA(kSection, kKey, text, path) != FALSE;
+}
+
+}  // namespace mivola::winamp_bridge
