@@ -1,0 +1,8 @@
+add_executable(bench_gettext ${CMAKE_CURRENT_LIST_DIR}/gettext.cpp)
+target_link_libraries(bench_gettext PRIVATE mivola_channel)
+target_compile_options(bench_gettext PRIVATE -municode)
+target_link_options(bench_gettext PRIVATE -municode)
+mivola_warnings(bench_gettext)
+if(TARGET mivola_hostplugin)
+  add_dependencies(bench_gettext mivola_hostplugin)
+endif()

@@ -1,0 +1,211 @@
+// bench_gettext: what a text request costs, against what it cannot avoid.
+//
+//   bench_gettext [PATH\Mivola.zeqp] [ITERATIONS]
+//
+// Publishes a live Winamp record the way the bridge does, loads the plug-in with one
+// setting that targets Winamp, and measures per call:
+//   gettext   GetText with a buffer for `%title - %artist [%pos/%len] %playmark`
+//   floor     two Lock/Unlock pairs of the record's mutex and one 19552-byte copy
+//             (the live test and the record copy that every request needs)
+//   estimate  GetText with bufferLength 0
+//   allocs    heap allocations per GetText call, counted by redirecting the plug-in's
+//             imports of the C runtime's allocation functions to counting wrappers
+//             (for Winamp, and for a WMP setting whose answer copy is one allocation)
+// The last line is the ratio gettext / floor.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "attribute_exchange.h"
+#include "named_mutex.h"
+#include "now_playing_record.h"
+#include "record_transfer.h"
+#include "region_names.h"
+#include "shared_region.h"
+#include "text_copy.h"
+#include "unique_handle.h"
+
+using namespace mivola;
+
+namespace {
+
+using InitFn = int(WINAPI*)();
+using FreeFn = void(WINAPI*)();
+using GetTextFn = int(WINAPI*)(int, int, int, wchar_t*, int, int);
+
+volatile long g_allocations = 0;
+void* (*g_malloc)(size_t) = nullptr;
+void* (*g_calloc)(size_t, size_t) = nullptr;
+void* (*g_realloc)(void*, size_t) = nullptr;
+void* CountingMalloc(size_t n) { ::InterlockedIncrement(&g_allocations); return g_malloc(n); }
+void* CountingCalloc(size_t n, size_t m) { ::InterlockedIncrement(&g_allocations); return g_calloc(n, m); }
+void* CountingRealloc(void* p, size_t n) { ::InterlockedIncrement(&g_allocations); return g_realloc(p, n); }
+
+// Points the module's import of `name` (from msvcrt.dll) at `hook`; returns the original.
+void* PatchImport(HMODULE module, const char* name, void* hook) {
+    auto* base = reinterpret_cast<unsigned char*>(module);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
+        if (_stricmp(reinterpret_cast<char*>(base + imp->Name), "msvcrt.dll") != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imp->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+            DWORD old;
+            ::VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
+            void* original = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(hook);
+            ::VirtualProtect(&slots->u1.Function, sizeof(void*), old, &old);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
+    LARGE_INTEGER f;
+    ::QueryPerformanceFrequency(&f);
+    return static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+template <typename F>
+double PerCallMicroseconds(int iterations, F&& f) {
+    LARGE_INTEGER a, b;
+    ::QueryPerformanceCounter(&a);
+    for (int i = 0; i < iterations; ++i) f();
+    ::QueryPerformanceCounter(&b);
+    return Seconds(a, b) * 1e6 / iterations;
+}
+
+std::wstring ModuleDir() {
+    wchar_t path[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s(path, n);
+    return s.substr(0, s.find_last_of(L"\\/") + 1);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::wstring plugin = argc > 1 ? argv[1] : ModuleDir() + L"..\\hostplugin\\Mivola.zeqp";
+    int iterations = argc > 2 ? std::wcstol(argv[2], nullptr, 10) : 20000;
+    if (iterations <= 0) iterations = 20000;
+
+    // A private installation: the plug-in beside Mivola\Setting.ini with one Winamp setting.
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring dir = std::wstring(temp) + L"mivola_bench_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    ::CreateDirectoryW((dir + L"Mivola").c_str(), nullptr);
+    std::wstring dll = dir + L"Mivola.zeqp", ini = dir + L"Mivola\\Setting.ini";
+    if (!::CopyFileW(plugin.c_str(), dll.c_str(), FALSE)) {
+        std::fprintf(stderr, "cannot copy the plug-in\n");
+        return 2;
+    }
+    ::WritePrivateProfileStringW(L"Main", L"Version", L"2", ini.c_str());
+    ::WritePrivateProfileStringW(L"Main", L"MivolaNum", L"2", ini.c_str());
+    ::WritePrivateProfileStringW(L"Mivola000", L"TargetPlayer", L"Winamp", ini.c_str());
+    ::WritePrivateProfileStringW(L"Mivola000", L"Format", L"\"%title - %artist [%pos/%len] %playmark\"", ini.c_str());
+
+    // Setting 2 targets Windows Media Player, whose requests also copy the attribute answer:
+    // it shows that the allocation counter sees the one allocation that path makes.
+    ::WritePrivateProfileStringW(L"Mivola001", L"TargetPlayer", L"WMP", ini.c_str());
+    ::WritePrivateProfileStringW(L"Mivola001", L"Format", L"\"%title %{Mood}\"", ini.c_str());
+
+    SharedRegion bridge;
+    if (bridge.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize) > RegionExisted) return 3;
+    static NowPlayingRecord record;
+    record.Magic = kRecordMagic;
+    record.Version = kVersionWinamp;
+    CopyText(record.Title, L"\u590f\u306e\u5e7b (Summer Mirage)");
+    CopyText(record.Path, L"C:\\Music\\summer.mp3");
+    record.Length = 215;
+    record.Position = 77;
+    record.PlayState = 3;
+    record.BitRate = 192000;
+    PublishRecord(bridge, &record, sizeof record);
+    SharedRegion wmpBridge, answerRegion;
+    if (wmpBridge.Open("ZEQ_Plugin_WMP_Info", kNowPlayingRecordSize) > RegionExisted) return 3;
+    PublishRecord(wmpBridge, &record, sizeof record);
+    NamedMutex answerMutex;
+    answerMutex.Create(kAnswerMutex, false);
+    ListBuilder answer;
+    answer.Add(L"Mood");
+    answer.Add(L"calm");
+    const std::vector<wchar_t>& units = answer.Finish();
+    WriteList(answerMutex, answerRegion, kAnswerRegion, units.data(), static_cast<uint32_t>(units.size()));
+
+    unique_hmodule module(::LoadLibraryW(dll.c_str()));
+    if (!module) {
+        std::fprintf(stderr, "cannot load the plug-in\n");
+        return 2;
+    }
+    auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "Init")));
+    auto free = reinterpret_cast<FreeFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "Free")));
+    auto getText = reinterpret_cast<GetTextFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "GetText")));
+    if (!init || !free || !getText) return 4;
+    init();
+
+    int length = getText(1, 1, 0, nullptr, 0, 0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length));
+    int written = getText(1, 1, 0, buffer.data(), length, 0);  // also opens the region
+    std::printf("text: %d units, size estimate %d\n", written, length);
+    if (written <= 0) return 5;
+
+    g_malloc = reinterpret_cast<void* (*)(size_t)>(PatchImport(module.get(), "malloc", reinterpret_cast<void*>(&CountingMalloc)));
+    g_calloc = reinterpret_cast<void* (*)(size_t, size_t)>(PatchImport(module.get(), "calloc", reinterpret_cast<void*>(&CountingCalloc)));
+    g_realloc = reinterpret_cast<void* (*)(void*, size_t)>(PatchImport(module.get(), "realloc", reinterpret_cast<void*>(&CountingRealloc)));
+    if (!g_malloc) g_malloc = &std::malloc;
+    if (!g_calloc) g_calloc = &std::calloc;
+    if (!g_realloc) g_realloc = &std::realloc;
+
+    // Warm up, then measure.
+    for (int i = 0; i < 1000; ++i) getText(1, 1, 0, buffer.data(), length, 0);
+    long before = g_allocations;
+    double gettext = PerCallMicroseconds(iterations, [&] { getText(1, 1, 0, buffer.data(), length, 0); });
+    double allocs = static_cast<double>(g_allocations - before) / iterations;
+    int wmpLength = getText(1, 2, 0, nullptr, 0, 0);
+    std::vector<wchar_t> wmpBuffer(static_cast<size_t>(wmpLength));
+    getText(1, 2, 0, wmpBuffer.data(), wmpLength, 0);
+    before = g_allocations;
+    for (int i = 0; i < 1000; ++i) getText(1, 2, 0, wmpBuffer.data(), wmpLength, 0);
+    double wmpAllocs = static_cast<double>(g_allocations - before) / 1000;
+
+    SharedRegion reader;
+    reader.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize);
+    static NowPlayingRecord copy;
+    double floor = PerCallMicroseconds(iterations, [&] {
+        reader.Lock();
+        volatile uint32_t magic = static_cast<NowPlayingRecord*>(reader.View())->Magic;
+        (void)magic;
+        reader.Unlock();
+        reader.Lock();
+        std::memcpy(&copy, reader.View(), sizeof copy);
+        reader.Unlock();
+    });
+    double estimate = PerCallMicroseconds(iterations, [&] { getText(1, 1, 0, nullptr, 0, 0); });
+
+    std::printf("iterations: %d\n", iterations);
+    std::printf("gettext:  %.3f us/call\n", gettext);
+    std::printf("floor:    %.3f us/call\n", floor);
+    std::printf("estimate: %.3f us/call\n", estimate);
+    std::printf("allocs:   %.3f per GetText call (Winamp)\n", allocs);
+    std::printf("allocs:   %.3f per GetText call (WMP, copies the attribute answer)\n", wmpAllocs);
+    std::printf("ratio gettext/floor: %.3f\n", gettext / floor);
+
+    free();
+    module.reset();
+    ::DeleteFileW(ini.c_str());
+    ::DeleteFileW(dll.c_str());
+    ::RemoveDirectoryW((dir + L"Mivola").c_str());
+    ::RemoveDirectoryW(dir.c_str());
+    return 0;
+}
