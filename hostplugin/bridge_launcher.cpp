@@ -1,0 +1,31 @@
+#include "bridge_launcher.h"
+
+#include <shellapi.h>
+
+namespace mivola {
+
+BridgeLauncher::BridgeLauncher() : pluginEnd_(::RegisterWindowMessageA(kPluginEndMessage)) {}
+
+BridgeLauncher::~BridgeLauncher() {
+    programPath_.clear();
+    parameters_.clear();
+    Stop();
+}
+
+void BridgeLauncher::Configure(const std::string& programPath, const std::string& parameters) {
+    programPath_ = programPath;
+    parameters_ = parameters;
+}
+
+bool BridgeLauncher::Start() const {
+    if (programPath_.empty()) return false;
+    HINSTANCE result = ::ShellExecuteA(nullptr, nullptr, programPath_.c_str(), parameters_.c_str(), nullptr, SW_HIDE);
+    return reinterpret_cast<INT_PTR>(result) >= 32;
+}
+
+void BridgeLauncher::Stop() const {
+    HWND bridge = ::FindWindowExA(HWND_MESSAGE, nullptr, kiTunesBridgeClass, nullptr);
+    ::PostMessageA(bridge ? bridge : HWND_BROADCAST, pluginEnd_, 0, 0);
+}
+
+}  // namespace mivola

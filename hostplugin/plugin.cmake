@@ -1,0 +1,38 @@
+# Mivola.zeqp: the plug-in the ZEQ host loads. The logic lives in mivola_hostcore so that
+# tests link it directly; the DLL adds only the exports and the entry point.
+add_library(mivola_hostcore STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/ansi_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bridge_launcher.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/host_plugin.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/player_table.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_info.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings_file.cpp)
+target_include_directories(mivola_hostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(mivola_hostcore PUBLIC mivola_template_engine mivola_channel shell32 user32)
+# Texts the host shows are stored as code page 932 bytes, not converted at run time.
+set_source_files_properties(
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_info.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/player_table.cpp
+  PROPERTIES COMPILE_OPTIONS "-fexec-charset=CP932")
+mivola_warnings(mivola_hostcore)
+
+add_library(mivola_hostplugin SHARED
+  ${CMAKE_CURRENT_LIST_DIR}/exports.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dllmain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Mivola.def
+  ${CMAKE_CURRENT_LIST_DIR}/Mivola.rc)
+target_link_libraries(mivola_hostplugin PRIVATE mivola_hostcore)
+set_target_properties(mivola_hostplugin PROPERTIES OUTPUT_NAME Mivola SUFFIX .zeqp PREFIX "")
+if(MIVOLA_ARCH STREQUAL "i686")
+  # The .def names the exports undecorated; this binds them to the __stdcall symbols quietly.
+  target_link_options(mivola_hostplugin PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
+mivola_warnings(mivola_hostplugin)
+mivola_check_imports(mivola_hostplugin)
+mivola_install_layout(mivola_hostplugin "")
+
+# The default settings file, which loads exactly as a missing one would.
+add_custom_command(TARGET mivola_hostplugin POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${MIVOLA_OUT_DIR}/Mivola"
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different "${CMAKE_CURRENT_LIST_DIR}/Setting.ini" "${MIVOLA_OUT_DIR}/Mivola"
+  VERBATIM)

@@ -1,0 +1,119 @@
+#include "settings_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ansi_text.h"
+#include "interval.h"
+#include "player_table.h"
+#include "plugin_info.h"
+#include "players.h"
+#include "text_copy.h"
+
+namespace mivola {
+
+namespace {
+
+constexpr char kMain[] = "Main";
+constexpr size_t kFormatCapacity = 1024;  // bytes read for "Format"
+constexpr size_t kKeyCapacity = 256;
+
+void SectionName(char (&out)[32], bool currentLayout, size_t index) {
+    std::snprintf(out, sizeof out, currentLayout ? "Mivola%03u" : "WMP_Basic%03u", static_cast<unsigned>(index));
+}
+
+void WriteNumber(const char* key, long long value, const char* path) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld", value);
+    ::WritePrivateProfileStringA(kMain, key, text, path);
+}
+
+// Creates the "Mivola" folder when nothing of that name is in the module directory.
+void EnsureFolder(const std::string& moduleDir) {
+    char found[MAX_PATH];
+    if (::SearchPathA(moduleDir.c_str(), "Mivola", "", MAX_PATH, found, nullptr) == 0)
+        ::CreateDirectoryA((moduleDir + "Mivola").c_str(), nullptr);
+}
+
+void LoadSetting(const char* path, bool currentLayout, size_t index, Setting& s) {
+    char section[32];
+    SectionName(section, currentLayout, index);
+
+    char defaultName[kSettingNameCapacity];
+    std::snprintf(defaultName, sizeof defaultName, kDefaultSettingNameFormat, static_cast<int>(index + 1));
+    // Buffers start zeroed: a value cut at the end of a buffer may leave a byte unwritten
+    // before the terminator.
+    std::memset(s.name, 0, sizeof s.name);
+    ::GetPrivateProfileStringA(section, "SettingName", defaultName, s.name, kSettingNameCapacity, path);
+    // A name cut by the buffer may end in half a double-byte character.
+    s.name[AnsiPrefixLength(CP_THREAD_ACP, s.name, kSettingNameCapacity - 1)] = '\0';
+
+    s.playerRow = kAutoRow;
+    if (currentLayout) {
+        char key[kKeyCapacity] = {};
+        ::GetPrivateProfileStringA(section, "TargetPlayer", "", key, kKeyCapacity, path);
+        s.playerRow = FindPlayerRow(key);
+    }
+
+    char format[kFormatCapacity] = {};
+    ::GetPrivateProfileStringA(section, "Format", "", format, kFormatCapacity, path);
+    format[AnsiPrefixLength(CP_THREAD_ACP, format, kFormatCapacity - 1)] = '\0';
+    AnsiToField(CP_THREAD_ACP, format, s.tmpl, kTemplateCapacity);
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& moduleDir) { return moduleDir + "Mivola\\Setting.ini"; }
+
+void LoadSettings(const std::string& moduleDir, MainSettings& main, SettingList& list, CustomAttributeList& attributes) {
+    const std::string file = SettingsFilePath(moduleDir);
+    const char* path = file.c_str();
+    list.Clear();
+    attributes.Clear();
+
+    // Unsigned reads: a negative number arrives huge and becomes the maximum.
+    UINT count = ::GetPrivateProfileIntA(kMain, "MivolaNum", 10, path);
+    main.settingCount = count == 0 ? 1 : count > static_cast<UINT>(kMaxSettings) ? kMaxSettings : count;
+    main.iTunesCheck = ::GetPrivateProfileIntA(kMain, "iTunesCheck", 0, path);
+    main.iTunesTiming = ReadIntervalSetting(path, kMain, "iTunesTiming");
+    main.version = static_cast<int>(::GetPrivateProfileIntA(kMain, "Version", 1, path));
+    const bool currentLayout = main.version > 1;
+
+    for (size_t i = 0; i < main.settingCount; ++i) {
+        Setting& s = list.Append();
+        LoadSetting(path, currentLayout, i, s);
+        if (UsesCustomAttributes(PlayerTable[s.playerRow].id)) CollectCustomAttributes(s.tmpl, attributes);
+    }
+}
+
+void SaveMainSettings(const std::string& moduleDir, const MainSettings& main) {
+    EnsureFolder(moduleDir);
+    const std::string file = SettingsFilePath(moduleDir);
+    ::WritePrivateProfileStringA(kMain, "Version", "2", file.c_str());
+    WriteNumber("MivolaNum", static_cast<int>(main.settingCount), file.c_str());
+    WriteNumber("iTunesCheck", static_cast<int>(main.iTunesCheck), file.c_str());
+    WriteNumber("iTunesTiming", static_cast<int>(main.iTunesTiming), file.c_str());
+}
+
+void SaveSettings(const std::string& moduleDir, const SettingList& list, CustomAttributeList& attributes) {
+    EnsureFolder(moduleDir);
+    const std::string file = SettingsFilePath(moduleDir);
+    const char* path = file.c_str();
+    attributes.Clear();
+    ::WritePrivateProfileStringA(kMain, "Version", "2", path);
+
+    std::string ansi;
+    for (size_t i = 0; i < list.Count(); ++i) {
+        const Setting& s = *list.Get(i);
+        char section[32];
+        SectionName(section, true, i);
+        ::WritePrivateProfileStringA(section, "SettingName", s.name, path);
+        ::WritePrivateProfileStringA(section, "TargetPlayer", PlayerTable[s.playerRow].key, path);
+        if (UsesCustomAttributes(PlayerTable[s.playerRow].id)) CollectCustomAttributes(s.tmpl, attributes);
+        // Quoted, so that leading and trailing spaces survive the reader's stripping of quotes.
+        std::string quoted = WideToAnsi(CP_THREAD_ACP, s.tmpl, ansi) ? "\"" + ansi + "\"" : std::string();
+        ::WritePrivateProfileStringA(section, "Format", quoted.c_str(), path);
+    }
+}
+
+}  // namespace mivola

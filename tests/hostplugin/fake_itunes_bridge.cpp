@@ -1,0 +1,98 @@
+// Stands in for the iTunes bridge program: records how it was started and which end
+// messages reach it, in "bridge.log" beside its own executable. Like the real program it
+// keeps a message-only window of class "ZEQ_Plugin_iTunes" and ends on
+// "ZEQ_Plugin_iTunesMsg_PluginEnd". Log lines:
+//   start <command-line tail> show <wShowWindow>
+//   PluginEnd
+//   exit
+// A test may send it the registered message "mivola_test_bridge_ping"; the reply is 1 plus
+// the number of end messages waiting in its queue. It gives up after a minute.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+UINT g_pluginEnd;
+UINT g_ping;
+std::wstring g_log;
+
+void Log(const std::string& line) {
+    HANDLE f = ::CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    std::string text = line + "\n";
+    DWORD written = 0;
+    ::WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ::CloseHandle(f);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == g_pluginEnd && g_pluginEnd) {
+        Log("PluginEnd");
+        ::DestroyWindow(window);
+        return 0;
+    }
+    if (message == g_ping && g_ping) {
+        MSG pending;
+        LRESULT waiting = ::PeekMessageW(&pending, window, g_pluginEnd, g_pluginEnd, PM_NOREMOVE) ? 1 : 0;
+        return 1 + waiting;
+    }
+    if (message == WM_TIMER) {
+        ::DestroyWindow(window);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The command line without the program name.
+std::string Tail() {
+    std::string line = ::GetCommandLineA();
+    size_t i = 0;
+    if (!line.empty() && line[0] == '"') {
+        i = line.find('"', 1);
+        i = i == std::string::npos ? line.size() : i + 1;
+    } else {
+        while (i < line.size() && line[i] != ' ') ++i;
+    }
+    while (i < line.size() && line[i] == ' ') ++i;
+    return line.substr(i);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    wchar_t path[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    g_log = dir.substr(0, dir.find_last_of(L'\\') + 1) + L"bridge.log";
+    g_pluginEnd = ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd");
+    g_ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = "ZEQ_Plugin_iTunes";
+    ::RegisterClassA(&wc);
+    HWND window = ::CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!window) return 1;
+    ::SetTimer(window, 1, 60000, nullptr);
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    ::GetStartupInfoA(&si);
+    char show[16];
+    std::snprintf(show, sizeof show, "%u", (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 0xFFFFu);
+    Log("start " + Tail() + " show " + show);
+
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+    Log("exit");
+    return 0;
+}

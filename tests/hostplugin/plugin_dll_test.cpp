@@ -1,0 +1,202 @@
+// Mivola.zeqp as the host sees it: loaded in this process, or driven by zeqhost of either
+// architecture while this process publishes records the way the bridges do.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "attribute_exchange.h"
+#include "now_playing_record.h"
+#include "peer_arch.h"
+#include "plugin_test_support.h"
+#include "region_names.h"
+#include "unique_handle.h"
+
+using namespace mivola;
+using namespace mivola::test;
+
+namespace {
+
+const char kPlayers[] =
+    "[Main]\nVersion=2\nMivolaNum=4\n"
+    "[Mivola000]\nSettingName=\u81ea\u52d5\nTargetPlayer=Auto\nFormat=%title|%{Foo}\n"
+    "[Mivola001]\nSettingName=WMP\nTargetPlayer=WMP\nFormat=%title|%{Foo}\n"
+    "[Mivola002]\nSettingName=Winamp\nTargetPlayer=Winamp\nFormat=%title|%{Foo}\n"
+    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n";
+
+std::string BridgeLog(const PluginFolder& folder) { return ReadFileBytes(folder.BridgeLog()); }
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
+LRESULT PingBridge() {
+    HWND bridge = FindBridgeWindow();
+    DWORD_PTR answer = 0;
+    if (!bridge) return 0;
+    const UINT ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
+    if (!::SendMessageTimeoutW(bridge, ping, 0, 0, SMTO_BLOCK, 5000, &answer)) return 0;
+    return static_cast<LRESULT>(answer);
+}
+
+template <typename T>
+T Export(HMODULE module, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+class WithHost : public WithPeer {
+protected:
+    void SetUp() override {
+        WithPeer::SetUp();
+        ASSERT_TRUE(folder.Ready()) << "Mivola.zeqp of this architecture not built";
+    }
+    HostOutput Host(const std::wstring& args = std::wstring()) {
+        HostOutput out = RunHost(arch(), folder.Dll(), args);
+        EXPECT_TRUE(out.run.finished && out.run.exitCode == 0) << out.run.output;
+        return out;
+    }
+    PluginFolder folder{kPlayers, GetParam()};
+};
+
+}  // namespace
+
+TEST(PluginDll, CarriesVersion110) {
+    PluginFolder folder(kPlayers);
+    std::wstring dll = folder.Dll();
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(dll.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(::GetFileVersionInfoW(dll.c_str(), 0, size, data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\StringFileInfo\\041104B0\\FileVersion", reinterpret_cast<void**>(&text),
+                                 &length));
+    EXPECT_EQ(std::wstring(text), L"1.1.0");
+}
+
+TEST(PluginDll, UnloadingWithoutFreeReleasesWhatItHeld) {
+    PluginFolder folder(kPlayers);
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto getText = Export<int(WINAPI*)(int, int, int, wchar_t*, int, int)>(module.get(), "GetText");
+    ASSERT_TRUE(init && getText);
+    EXPECT_EQ(init(), 0);
+    wchar_t buffer[16];
+    {
+        PublishedPlayer winamp("Winamp");
+        winamp.Publish(L"W");
+        EXPECT_EQ(getText(1, 3, 0, buffer, 16, 0), 2);
+        EXPECT_EQ(std::wstring(buffer), L"W|");
+    }
+    NamedMutex requestMutex;
+    requestMutex.Create(kRequestMutex, false);
+    std::vector<wchar_t> request;
+    EXPECT_TRUE(ReadList(requestMutex, kRequestRegion, request));
+    module.reset();
+    char name[kRegionNameMax];
+    NowPlayingRegionName(name, "Winamp");
+    SharedRegion probe;
+    EXPECT_EQ(probe.Open(name, kNowPlayingRecordSize), RegionCreated);
+    EXPECT_FALSE(ReadList(requestMutex, kRequestRegion, request));
+}
+
+TEST(PluginDll, StartsTheBridgeAndEndsItOnlyWhenUnloaded) {
+    ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\n", Arch::Same, true);
+    ASSERT_TRUE(folder.Ready());
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
+    EXPECT_EQ(BridgeLog(folder), "start ZEQ_Plugin_iTunes show 0\n") << "hidden, with the one parameter";
+
+    // Around the settings dialog the bridge is ended and started again.
+    EXPECT_EQ(showSetting(0, 0, nullptr), 1);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 2 && Count(BridgeLog(folder), "exit") == 1; }))
+        << BridgeLog(folder);
+    EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 1u);
+    ASSERT_TRUE(WaitUntil([] { return PingBridge() != 0; }));
+
+    freeFn();
+    EXPECT_EQ(PingBridge(), 1) << "Free leaves the bridge running with no end message queued";
+    module.reset();
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 2; })) << BridgeLog(folder);
+    EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 2u);
+}
+
+TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
+    HostOutput out = Host();
+    EXPECT_EQ(out["info result"], "buffer");
+    EXPECT_EQ(out["funcinfo result"], "buffer");
+    EXPECT_EQ(out["plugin name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97\u30d7\u30e9\u30b0\u30a4\u30f3");
+    EXPECT_EQ(out["plugin version"], "1.1.0");
+    EXPECT_EQ(out["plugin values"], "1 3 0");
+    EXPECT_EQ(out["function name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97");
+    EXPECT_EQ(out["function settings"], "4");
+    EXPECT_EQ(out["function values"], "1 0");
+    EXPECT_EQ(out["name 1"], "\u81ea\u52d5");
+    EXPECT_EQ(out["name 4"], "iTunes");
+    EXPECT_EQ(out["size 1"], "2051");
+    EXPECT_TRUE(out.Has("done"));
+}
+
+TEST_P(WithHost, AutoPrefersWmpThenWinampThenItunes) {
+    PublishedPlayer itunes("iTunes"), winamp("Winamp"), wmp("WMP");
+    itunes.Publish(L"\u66f2I");
+    winamp.Publish(L"W");
+    EXPECT_EQ(Host()["text 1"], "W|");
+    wmp.Publish(L"M");
+    EXPECT_EQ(Host()["text 1"], "M|");
+    wmp.Zero();
+    EXPECT_EQ(Host()["text 1"], "W|");
+    winamp.Zero();
+    HostOutput out = Host();
+    EXPECT_EQ(out["text 1"], "\u66f2I|");
+    EXPECT_EQ(out["result 1"], "3");
+}
+
+TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
+    PublishedPlayer winamp("Winamp");
+    winamp.Publish(L"W");
+    HostOutput out = Host();
+    EXPECT_EQ(out["text 3"], "W|");
+    EXPECT_EQ(out["result 4"], "0");
+    EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
+    EXPECT_TRUE(out.Has("text 2 untouched")) << out.run.output;
+}
+
+TEST_P(WithHost, CustomAttributesOnlyForWmpAndAuto) {
+    PublishedPlayer winamp("Winamp"), wmp("WMP");
+    winamp.Publish(L"W");
+    wmp.Publish(L"M");
+    NamedMutex answerMutex;
+    answerMutex.Create(kAnswerMutex, false);
+    SharedRegion answer;
+    ListBuilder list;
+    list.Add(L"foo");
+    list.Add(L"\u5024");
+    const std::vector<wchar_t>& units = list.Finish();
+    ASSERT_TRUE(WriteList(answerMutex, answer, kAnswerRegion, units.data(), static_cast<uint32_t>(units.size())));
+    HostOutput out = Host();
+    EXPECT_EQ(out["text 1"], "M|\u5024");
+    EXPECT_EQ(out["text 2"], "M|\u5024");
+    EXPECT_EQ(out["text 3"], "W|");
+}
+
+MIVOLA_BOTH_ARCHES(WithHost);

@@ -1,0 +1,67 @@
+// Helpers for the host plug-in's tests: plug-in folders with their own settings file,
+// records published the way a bridge does, and the zeqhost stand-in as the host.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "shared_region.h"
+#include "test_support.h"
+
+namespace mivola::test {
+
+// Code page 932 bytes of a text.
+std::string Cp932(const std::wstring& text);
+
+// A file of this build tree (Arch::Same) or the other one, named relative to its tests folder.
+std::wstring BuildFile(Arch arch, const wchar_t* relative);
+
+// A folder laid out as the host installs the plug-in: Mivola.zeqp of the given architecture
+// beside "Mivola\Setting.ini" (written from UTF-8 text, stored in code page 932), and, on
+// request, the stand-in bridge as "Mivola\ZEQ_Mivola_iTunes.exe".
+class PluginFolder {
+public:
+    explicit PluginFolder(const std::string& settingsUtf8, Arch arch = Arch::Same, bool withBridge = false);
+    bool Ready() const { return ready_; }
+    std::wstring Dll() const { return dir_.Path() + L"Mivola.zeqp"; }
+    std::string ModuleDir() const { return dir_.PathA(); }
+    std::wstring SettingsFile() const { return dir_.Path() + L"Mivola\\Setting.ini"; }
+    std::wstring BridgeLog() const { return dir_.Path() + L"Mivola\\bridge.log"; }
+    void WriteSettings(const std::string& settingsUtf8) const;
+
+private:
+    TempDir dir_;
+    bool ready_ = false;
+};
+
+// A now-playing record as a bridge publishes it: the region stays while this object lives.
+class PublishedPlayer {
+public:
+    explicit PublishedPlayer(const char* key);
+    void Publish(const std::wstring& title);
+    void Zero();
+
+private:
+    SharedRegion region_;
+};
+
+// What zeqhost printed: "key: value" lines by key; other lines by themselves (empty value).
+struct HostOutput {
+    ChildResult run;
+    std::map<std::string, std::string> lines;
+    bool Has(const std::string& key) const { return lines.count(key) != 0; }
+    std::string operator[](const std::string& key) const;
+};
+
+HostOutput RunHost(Arch arch, const std::wstring& dll, const std::wstring& args = std::wstring());
+
+// Polls until done() holds or timeoutMs passes.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// The stand-in bridge's message-only window, or null.
+HWND FindBridgeWindow();
+
+}  // namespace mivola::test

@@ -1,0 +1,19 @@
+# Tests of the plug-in proper (settings, lifecycle, exports), with the stand-in iTunes bridge.
+add_executable(fake_itunes_bridge ${CMAKE_CURRENT_LIST_DIR}/fake_itunes_bridge.cpp)
+target_link_options(fake_itunes_bridge PRIVATE -municode -mwindows)
+mivola_warnings(fake_itunes_bridge)
+
+mivola_test(plugin_tests
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/settings_file_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/host_plugin_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_dll_test.cpp)
+target_include_directories(plugin_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/channel)
+target_link_libraries(plugin_tests PRIVATE mivola_hostcore version)
+add_dependencies(plugin_tests mivola_hostplugin zeqhost fake_itunes_bridge)
+configure_file(${CMAKE_SOURCE_DIR}/hostplugin/Setting.ini ${CMAKE_CURRENT_BINARY_DIR}/default_Setting.ini COPYONLY)
+
+# The export table, read natively: exactly the eight host functions, undecorated.
+add_test(NAME ${MIVOLA_ARCH}.exports.mivola_hostplugin
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
+          -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
