@@ -153,7 +153,7 @@ TEST(SettingsLoad, OverlongValuesAreCutOnCharacterBoundaries) {
         std::wstring tmpl = Template(l, i);
         EXPECT_GE(tmpl.size(), 510u);
         EXPECT_LE(tmpl.size(), 1023u);
-        EXPECT_EQ(tmpl.back(), L'\u66f2') << i << " size " << tmpl.size() << " tail " << std::hex << (unsigned)tmpl[tmpl.size()-2];
+        EXPECT_EQ(tmpl.back(), L'\u66f2');
     }
 }
 
