@@ -29,7 +29,9 @@ INT_PTR WINAPI GetInfo(char* buffer) {
 }
 
 INT_PTR WINAPI GetFuncInfo(int funcIndex, char* buffer) {
-    if (!ThePlugin().CopyFuncInfo(funcIndex, buffer)) return funcIndex;
+    if (funcIndex != mivola::kTextFunction) return funcIndex;
+    // A null buffer comes back as null: returning the index 1 would hand the host a bogus address.
+    ThePlugin().CopyFuncInfo(funcIndex, buffer);
     return reinterpret_cast<INT_PTR>(buffer);
 }
 

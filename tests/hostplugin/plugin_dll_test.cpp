@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,30 @@ TEST(PluginDll, CarriesVersion110) {
     ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\StringFileInfo\\041104B0\\FileVersion", reinterpret_cast<void**>(&text),
                                  &length));
     EXPECT_EQ(std::wstring(text), L"1.1.0");
+}
+
+TEST(PluginDll, RecordExportsReturnTheBufferWhole) {
+    PluginFolder folder(kPlayers);
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto getInfo = Export<INT_PTR(WINAPI*)(char*)>(module.get(), "GetInfo");
+    auto getFuncInfo = Export<INT_PTR(WINAPI*)(int, char*)>(module.get(), "GetFuncInfo");
+    ASSERT_TRUE(getInfo && getFuncInfo);
+    // High in the address space, so that a result cut to 32 bits would show.
+    char* buffer = static_cast<char*>(::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE));
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(getInfo(buffer), reinterpret_cast<INT_PTR>(buffer));
+    EXPECT_EQ(std::string(buffer + 32), "1.1.0");
+    std::memset(buffer, 'x', 300);
+    for (int index : {0, 2, -7}) EXPECT_EQ(getFuncInfo(index, buffer), static_cast<INT_PTR>(index));
+    EXPECT_EQ(std::string(buffer, 300), std::string(300, 'x'));
+    EXPECT_EQ(getFuncInfo(1, buffer), reinterpret_cast<INT_PTR>(buffer));
+    int32_t count;
+    std::memcpy(&count, buffer + 288, 4);
+    EXPECT_EQ(count, 1000) << "before Init";
+    EXPECT_EQ(getInfo(nullptr), 0);
+    EXPECT_EQ(getFuncInfo(1, nullptr), 0) << "a null buffer is no address to hand back";
+    ::VirtualFree(buffer, 0, MEM_RELEASE);
 }
 
 TEST(PluginDll, UnloadingWithoutFreeReleasesWhatItHeld) {
