@@ -65,7 +65,8 @@ int HostPlugin::GetFuncSettingName(int funcIndex, int settingIndex, char* buffer
     if (!setting) return 0;
     // Cut to the host's buffer, never between the two bytes of a character.
     size_t room = std::min(static_cast<size_t>(bufferSize) - 1, kSettingNameCapacity - 1);
-    size_t n = AnsiPrefixLength(CP_THREAD_ACP, setting->name, room);
+    // The host reads the names as code page 932, whatever this thread's code page is.
+    size_t n = AnsiPrefixLength(kHostCodePage, setting->name, room);
     std::memcpy(buffer, setting->name, n);
     buffer[n] = '\0';
     return static_cast<int>(n);
@@ -128,10 +129,16 @@ int HostPlugin::ShowAbout(HWND parent) {
     return 0;
 }
 
-void HostPlugin::SaveMainSettings() { mivola::SaveMainSettings(moduleDir_, main_); }
+void HostPlugin::SaveMainSettings() {
+    // "Version" 2 makes the next load read the current sections; settings loaded from the old
+    // ones are written there first, or they would be lost.
+    if (main_.version <= 1) SaveSettings();
+    mivola::SaveMainSettings(moduleDir_, main_);
+}
 
 void HostPlugin::SaveSettings() {
     mivola::SaveSettings(moduleDir_, settings_, attributes_);
+    main_.version = 2;
     PublishRequest();
 }
 

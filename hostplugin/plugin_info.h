@@ -45,6 +45,9 @@ static_assert(offsetof(FuncInfo, Value1) == 292);
 static_assert(offsetof(FuncInfo, Value2) == 296);
 static_assert(sizeof(FuncInfo) == 300);
 
+// Code page of every narrow text handed to the host.
+constexpr unsigned kHostCodePage = 932;
+
 // The plug-in's single text function.
 constexpr int kTextFunction = 1;
 constexpr int32_t kMaxSettings = 1000;

@@ -129,6 +129,22 @@ TEST_F(HostPluginTest, SettingNamesAreCutToTheHostsBufferOnCharacterBoundaries) 
     }
 }
 
+TEST_F(HostPluginTest, NamesAreCutAsCodePage932WhateverTheThreadsCodePage) {
+    const LCID locale = ::GetThreadLocale();
+    ASSERT_TRUE(::SetThreadLocale(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT)));
+    char buffer[16];
+    const std::string name = Cp932(L"\u8a2d\u5b9a003");  // the default name of setting 3
+    int two = plugin.GetFuncSettingName(1, 3, buffer, 2);
+    std::string cutTwo = buffer;
+    int four = plugin.GetFuncSettingName(1, 3, buffer, 4);
+    std::string cutFour = buffer;
+    ::SetThreadLocale(locale);
+    EXPECT_EQ(two, 0);
+    EXPECT_EQ(cutTwo, "") << "no lead byte without its trail byte";
+    EXPECT_EQ(four, 2);
+    EXPECT_EQ(cutFour, name.substr(0, 2));
+}
+
 TEST_F(HostPluginTest, InvalidNameRequestsLeaveTheEmptyStringOrNothing) {
     char buffer[16];
     for (int setting : {0, 5, -1, INT_MIN}) {
@@ -214,6 +230,29 @@ TEST_F(HostPluginTest, InitPublishesTheRequestOfWmpAndAutoSettings) {
     EXPECT_EQ(RequestNames(), (std::vector<std::wstring>{L"<no list>"})) << "Free withdraws the request";
 }
 
+TEST(HostPluginSave, SavingMainSettingsKeepsSettingsOfTheOldLayout) {
+    PluginFolder folder(
+        "[Main]\nMivolaNum=2\n"
+        "[WMP_Basic000]\nSettingName=\u65e7\nFormat=\" %title\"\n[WMP_Basic001]\nFormat=%{Foo}\n");
+    HostPlugin plugin;
+    plugin.InitIn(folder.ModuleDir());
+    plugin.Main().iTunesTiming = 40;
+    plugin.SaveMainSettings();
+    plugin.Free();
+
+    MainSettings main;
+    SettingList list;
+    CustomAttributeList attributes;
+    LoadSettings(folder.ModuleDir(), main, list, attributes);
+    EXPECT_EQ(main.version, 2);
+    EXPECT_EQ(main.iTunesTiming, 40u);
+    ASSERT_EQ(list.Count(), 2u);
+    EXPECT_EQ(std::string(list.Get(0)->name), Cp932(L"\u65e7"));
+    EXPECT_EQ(std::wstring(list.Get(0)->tmpl), L" %title");
+    EXPECT_EQ(std::wstring(list.Get(1)->tmpl), L"%{Foo}");
+    ASSERT_EQ(attributes.Count(), 1u);
+}
+
 TEST(HostPluginRequest, AnEmptyRequestIsPublishedToo) {
     PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\n[Mivola000]\nFormat=%title\n");
     HostPlugin plugin;
@@ -242,7 +281,8 @@ TEST(HostPluginDialogs, PluginSettingsBroadcastTheEndWhenNoBridgeRuns) {
     ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
     HWND window = ::CreateWindowExW(0, L"STATIC", L"listener", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     if (!window) GTEST_SKIP() << "no display for a top-level window";
-    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=0\n");
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=0\n", Arch::Same, true);
+    ASSERT_TRUE(folder.Ready());
     HostPlugin plugin;
     plugin.InitIn(folder.ModuleDir());
     EXPECT_EQ(plugin.ShowSetting(0, 0, nullptr), 0);
@@ -252,7 +292,10 @@ TEST(HostPluginDialogs, PluginSettingsBroadcastTheEndWhenNoBridgeRuns) {
     EXPECT_TRUE(received);
     if (received) {
         EXPECT_EQ(msg.wParam, 0u);
+        EXPECT_EQ(msg.lParam, 0);
     }
+    EXPECT_FALSE(WaitUntil([] { return FindBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(ReadFileBytes(folder.BridgeLog()), "");
     plugin.Free();
     ::DestroyWindow(window);
 }
