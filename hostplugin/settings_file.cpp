@@ -15,7 +15,9 @@ namespace mivola {
 namespace {
 
 constexpr char kMain[] = "Main";
-constexpr size_t kFormatCapacity = 1024;  // bytes read for "Format"
+// Bytes read for "Format": room for any template SaveSettings writes (1023 units, up to three
+// bytes each in a multi-byte code page), so a saved template loads back whole.
+constexpr size_t kFormatCapacity = 4096;
 constexpr size_t kKeyCapacity = 256;
 
 void SectionName(char (&out)[32], bool currentLayout, size_t index) {

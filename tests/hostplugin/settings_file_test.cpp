@@ -140,7 +140,7 @@ TEST(SettingsLoad, CustomAttributesComeFromWmpAndAutoSettingsOnly) {
 TEST(SettingsLoad, OverlongValuesAreCutOnCharacterBoundaries) {
     std::string longName, longFormat;
     for (int i = 0; i < 150; ++i) longName += "\u540d";      // 300 bytes in code page 932
-    for (int i = 0; i < 700; ++i) longFormat += "\u66f2";    // 1400 bytes
+    for (int i = 0; i < 2100; ++i) longFormat += "\u66f2";   // 4200 bytes
     PluginFolder folder("[Main]\nVersion=2\nMivolaNum=2\n[Mivola000]\nSettingName=" + longName + "\nFormat=" + longFormat +
                         "\n[Mivola001]\nSettingName=a" + longName + "\nFormat=a" + longFormat + "\n");
     Loaded l;
@@ -151,8 +151,7 @@ TEST(SettingsLoad, OverlongValuesAreCutOnCharacterBoundaries) {
         EXPECT_GE(name.size(), 253u);
         EXPECT_EQ(AnsiPrefixLength(932, name.c_str(), name.size()), name.size()) << "ends inside a character";
         std::wstring tmpl = Template(l, i);
-        EXPECT_GE(tmpl.size(), 510u);
-        EXPECT_LE(tmpl.size(), 1023u);
+        EXPECT_EQ(tmpl.size(), 1023u);
         EXPECT_EQ(tmpl.back(), L'\u66f2');
     }
 }
@@ -221,6 +220,18 @@ TEST(SettingsSave, JapaneseNamesAndTemplatesRoundTripThroughCodePage932) {
     EXPECT_EQ(Key(again, 2), "iTunes");
     EXPECT_EQ(Template(again, 2), s.tmpl);
     EXPECT_EQ(Name(again, 0), Cp932(L"\u8a2d\u5b9a001"));
+}
+
+TEST(SettingsSave, AFullLengthJapaneseTemplateLoadsBackWhole) {
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\n");
+    Loaded l;
+    Load(folder, l);
+    const std::wstring full = L" " + std::wstring(1021, L'\u66f2') + L" ";  // 2046 bytes in code page 932
+    std::wcscpy(l.list.Get(0)->tmpl, full.c_str());
+    SaveSettings(folder.ModuleDir(), l.list, l.attributes);
+    Loaded again;
+    Load(folder, again);
+    EXPECT_TRUE(Template(again, 0) == full) << Template(again, 0).size() << " of " << full.size() << " units";
 }
 
 TEST(SettingsSave, UnrepresentableCharactersBecomeTheDefaultCharacter) {
