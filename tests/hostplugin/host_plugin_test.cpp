@@ -91,6 +91,23 @@ TEST(PluginRecords, FuncInfoHoldsTheTextsAndTheSettingCount) {
     EXPECT_EQ(std::string(kDefaultSettingNameFormat), Cp932(L"\u8a2d\u5b9a%03d"));
 }
 
+TEST(PluginRecords, PlayerTableRowsThenTheTerminator) {
+    struct Row {
+        std::string display;
+        const char* key;
+        uint32_t id;
+    } rows[] = {{Cp932(L"\u81ea\u52d5"), "Auto", 255}, {"Windows Media Player", "WMP", 1}, {"Winamp", "Winamp", 2},
+                {"iTunes", "iTunes", 4}};
+    for (size_t i = 0; i < kPlayerCount; ++i) {
+        EXPECT_EQ(PlayerTable[i].displayName, rows[i].display) << i;
+        EXPECT_STREQ(PlayerTable[i].key, rows[i].key);
+        EXPECT_EQ(PlayerTable[i].id, rows[i].id);
+    }
+    EXPECT_EQ(PlayerTable[kPlayerCount].displayName, nullptr);
+    EXPECT_EQ(PlayerTable[kPlayerCount].key, nullptr);
+    EXPECT_EQ(PlayerTable[kPlayerCount].id, 0u);
+}
+
 TEST(PluginRecords, FuncInfoOnlyForFunctionOne) {
     HostPlugin plugin;
     std::vector<char> buffer(300, 'x');
