@@ -1,10 +1,28 @@
 #include "player_model.h"
 
+#include <cstring>
 #include <utility>
 
 #include "winamp_sdk.h"
 
 namespace winamp_sim {
+
+LRESULT AnswerText::Hold(const void* bytes, size_t size) {
+    if (size > capacity_) {
+        block_.reset(::VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE));
+        capacity_ = block_ ? size : 0;
+        if (!block_) return 0;
+    }
+    std::memcpy(block_.get(), bytes, size);
+    return reinterpret_cast<LRESULT>(block_.get());
+}
+
+namespace {
+LRESULT HoldText(AnswerText& slot, const std::wstring& text) {
+    return slot.Hold(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+LRESULT HoldText(AnswerText& slot, const std::string& text) { return slot.Hold(text.c_str(), text.size() + 1); }
+}  // namespace
 
 PlayerModel::PlayerModel(Scenario scenario) : scenario_(std::move(scenario)), forced_(scenario_.answers) {}
 
@@ -90,7 +108,7 @@ void PlayerModel::ForceAnswer(WPARAM wParam, LPARAM id, LRESULT answer) {
     forced_.push_back({wParam, id, answer});
 }
 
-LRESULT PlayerModel::Info(WPARAM wParam) const {
+LRESULT PlayerModel::Info(WPARAM wParam) {
     const Entry* entry = Current();
     bool active = entry && state_ != State::Stopped;
     switch (wParam) {
@@ -99,7 +117,7 @@ LRESULT PlayerModel::Info(WPARAM wParam) const {
         case winamp::kInfoChannels: return active ? 2 : 0;
         case winamp::kInfoVideoSize: return entry ? MAKELONG(entry->width, entry->height) : 0;
         case winamp::kInfoVideoDescription:
-            return active && !entry->videoDescription.empty() ? reinterpret_cast<LRESULT>(entry->videoDescription.c_str()) : 0;
+            return active && !entry->videoDescription.empty() ? HoldText(videoDescription_, entry->videoDescription) : 0;
         case winamp::kInfoSampleRateHz: return active ? 44100 : 0;
     }
     return winamp::kUnknownQueryAnswer;
@@ -124,15 +142,15 @@ LRESULT PlayerModel::Answer(WPARAM wParam, LPARAM id, ULONGLONG nowMs) {
     const Entry* entry = Current();
     switch (id) {
         case winamp::IPC_GETVERSION: return 0x5666;
-        case winamp::IPC_GETVERSIONSTRING: return reinterpret_cast<LRESULT>(scenario_.versionText.c_str());
+        case winamp::IPC_GETVERSIONSTRING: return HoldText(version_, scenario_.versionText);
         case winamp::IPC_ISPLAYING:
             return state_ == State::Playing  ? winamp::kIsPlayingPlaying
                    : state_ == State::Paused ? winamp::kIsPlayingPaused
                                              : winamp::kIsPlayingStopped;
         case winamp::IPC_GETOUTPUTTIME: return OutputTime(wParam, nowMs);
         case winamp::IPC_GETINFO: return Info(wParam);
-        case winamp::IPC_GET_PLAYING_FILENAME: return entry ? reinterpret_cast<LRESULT>(entry->file.c_str()) : 0;
-        case winamp::IPC_GET_PLAYING_TITLE: return entry ? reinterpret_cast<LRESULT>(entry->title.c_str()) : 0;
+        case winamp::IPC_GET_PLAYING_FILENAME: return entry ? HoldText(file_, entry->file) : 0;
+        case winamp::IPC_GET_PLAYING_TITLE: return entry ? HoldText(title_, entry->title) : 0;
     }
     return winamp::kUnknownQueryAnswer;
 }

@@ -7,8 +7,27 @@
 #include <vector>
 
 #include "scenario.h"
+#include "unique_handle.h"
 
 namespace winamp_sim {
+
+// A copy of one kind of answer text, kept at the top of the address space: in a 64-bit
+// player that is above 4 GB, so a plug-in that cuts an answer to 32 bits misses the text.
+// Like Winamp's own, the text is good only until the next answer of its kind.
+class AnswerText {
+public:
+    // Copies size bytes and returns their address; 0 when no memory can be had.
+    LRESULT Hold(const void* bytes, size_t size);
+
+private:
+    struct BlockTraits {
+        using type = void*;
+        static void* invalid() { return nullptr; }
+        static void close(void* p) { ::VirtualFree(p, 0, MEM_RELEASE); }
+    };
+    mivola::unique_resource<BlockTraits> block_;
+    size_t capacity_ = 0;
+};
 
 class PlayerModel {
 public:
@@ -18,7 +37,7 @@ public:
     // True when a "quit" step came due.
     bool Update(ULONGLONG nowMs);
     void Apply(ScriptAction action, ULONGLONG nowMs);
-    // The answer to one query; texts are owned by the model and stay put while it lives.
+    // The answer to one query; a text stays put until the next answer of its kind.
     LRESULT Answer(WPARAM wParam, LPARAM id, ULONGLONG nowMs);
     void ForceAnswer(WPARAM wParam, LPARAM id, LRESULT answer);
     void ClearForcedAnswers() { forced_.clear(); }
@@ -30,11 +49,12 @@ private:
     long long PositionMs(ULONGLONG nowMs) const;
     void EndTracks(ULONGLONG untilMs);
     void Select(size_t index, ULONGLONG nowMs);
-    LRESULT Info(WPARAM wParam) const;
+    LRESULT Info(WPARAM wParam);
     LRESULT OutputTime(WPARAM wParam, ULONGLONG nowMs) const;
 
     Scenario scenario_;
     std::vector<ForcedAnswer> forced_;
+    AnswerText title_, file_, version_, videoDescription_;
     size_t nextStep_ = 0;
     size_t current_ = 0;
     State state_ = State::Stopped;

@@ -174,6 +174,12 @@ TEST(WinampRecord, TextsAreCutToTheirFields) {
     for (int i = 0; i < 5000; ++i) path += "p";
     StandIn s;
     ASSERT_TRUE(StartFast(s, "entry\ntitle " + title1023 + "\nfile " + path + "\nentry\ntitle " + title1024 + "\n"));
+#if defined(_WIN64)
+    // Only texts above 4 GB show a bridge that cuts answers to 32 bits.
+    LRESULT address = 0;
+    ASSERT_TRUE(s.Send(winamp::WM_WA_IPC, 0, winamp::IPC_GET_PLAYING_TITLE, &address));
+    EXPECT_GT(static_cast<ULONG_PTR>(address), 0xFFFFFFFFull) << "the stand-in's texts lie low";
+#endif
     NowPlayingRecord r;
     ASSERT_TRUE(NextRecord(s, r));
     EXPECT_EQ(std::wstring(r.Title), Widen(title1023));

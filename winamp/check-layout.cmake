@@ -1,0 +1,15 @@
+cmake_minimum_required(VERSION 3.20)
+# Fails unless the layout's Winamp bridge exists and is a 32-bit (i386) module.
+# Usage: cmake -DOBJDUMP=<objdump> -DFILE=<layout>/Mivola/gen_zeq_mivola.dll -P check-layout.cmake
+if(NOT EXISTS "${FILE}")
+  message(FATAL_ERROR "${FILE} is missing")
+endif()
+execute_process(COMMAND ${OBJDUMP} -f ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+if(NOT dump MATCHES "file format pei-i386")
+  string(REGEX MATCH "file format [^\r\n]+" format "${dump}")
+  message(FATAL_ERROR "${FILE} is not a 32-bit module (${format}); Winamp cannot load it")
+endif()
+message(STATUS "${FILE}: i386")
