@@ -153,8 +153,12 @@ void Peer::Release() {
 TempDir::TempDir() {
     wchar_t base[MAX_PATH];
     ::GetTempPathW(MAX_PATH, base);
-    path_ = std::wstring(base) + Widen(UniqueName("mivola_test")) + L"\\";
-    ::CreateDirectoryW(path_.c_str(), nullptr);
+    // Process ids come round again under Wine; a folder an earlier run could not remove (a
+    // module still loaded) would hand this test its stale files, so take the next free name.
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        path_ = std::wstring(base) + Widen(UniqueName("mivola_test")) + L"\\";
+        if (::CreateDirectoryW(path_.c_str(), nullptr) || ::GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
 }
 
 namespace {
