@@ -10,6 +10,7 @@ namespace mivola::test {
 class WithPeer : public ::testing::TestWithParam<Arch> {
 protected:
     void SetUp() override {
+        MIVOLA_SKIP_UNLESS_RUNS(GetParam());
         if (GetParam() == Arch::Other) {
             ASSERT_TRUE(FileExists(PeerPath(Arch::Other))) << "other architecture's peer missing: "
                                                            << Narrow(PeerPath(Arch::Other));

@@ -58,6 +58,7 @@ protected:
     TempDir dir;
     std::wstring host, player;
     void SetUp() override {
+        MIVOLA_SKIP_UNLESS_32BIT_RUNS();  // real Winamp, and so its bridge, is 32-bit
         host = dir.Path() + L"host\\";
         player = dir.Path() + L"winamp\\";
         ASSERT_TRUE(::CreateDirectoryW(host.c_str(), nullptr));

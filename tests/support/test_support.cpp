@@ -28,6 +28,22 @@ std::wstring PeerPath(Arch arch) {
     return (arch == Arch::Same ? ModuleDirectory() : OtherArchDirectory()) + L"mivola_peer.exe";
 }
 
+const char kNo32BitReason[] = "this machine cannot execute 32-bit programs";
+
+bool ThirtyTwoBitRuns() {
+    if (sizeof(void*) == 4) return true;  // a running 32-bit test program is proof enough
+    char value[16];
+    DWORD n = ::GetEnvironmentVariableA("MIVOLA_NO_32BIT", value, sizeof value);
+    if (n == 0 || n >= sizeof value) return n == 0;
+    return value[0] == '\0' || (value[0] == '0' && value[1] == '\0');
+}
+
+bool ArchRuns(Arch arch) {
+    // A running test program is proof that its own architecture runs.
+    if (arch == Arch::Same) return true;
+    return ThirtyTwoBitRuns();
+}
+
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring Widen(const std::string& utf8) {

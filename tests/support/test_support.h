@@ -21,6 +21,15 @@ std::wstring OtherArchDirectory();
 std::wstring PeerPath(Arch arch);
 bool FileExists(const std::wstring& path);
 
+// Whether this machine can execute 32-bit programs under Wine. The scripts probe the machine
+// once and set MIVOLA_NO_32BIT=1 where it cannot; the variable also forces the answer "no".
+// Left unset, the answer is "yes", so a test never skips on its own.
+bool ThirtyTwoBitRuns();
+// Whether a program of the given architecture can run here (this one always can).
+bool ArchRuns(Arch arch);
+// The reason a cross-architecture case gives when it is skipped.
+extern const char kNo32BitReason[];
+
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
 
@@ -96,3 +105,14 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 
 }  // namespace mivola::test
+
+// Skips the current test (counted as skipped, not passed) when it needs a 32-bit program
+// and this machine cannot run one.
+#define MIVOLA_SKIP_UNLESS_RUNS(arch)                                                       \
+    do {                                                                                    \
+        if (!::mivola::test::ArchRuns(arch)) GTEST_SKIP() << ::mivola::test::kNo32BitReason; \
+    } while (0)
+#define MIVOLA_SKIP_UNLESS_32BIT_RUNS()                                                      \
+    do {                                                                                    \
+        if (!::mivola::test::ThirtyTwoBitRuns()) GTEST_SKIP() << ::mivola::test::kNo32BitReason; \
+    } while (0)

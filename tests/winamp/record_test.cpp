@@ -40,6 +40,7 @@ bool AllBytes(const void* p, size_t size, unsigned char value) {
 class PublishedRecord : public ::testing::TestWithParam<Arch> {};
 
 TEST_P(PublishedRecord, CarriesPlayingVideoEntryAndNothingElse) {
+    MIVOLA_SKIP_UNLESS_RUNS(GetParam());
     StandIn s(GetParam());
     ASSERT_TRUE(StartFast(s,
                           "entry\ntitle 夜の曲 Night\nfile C:\\Music\\夜.mp4\nlength 215999\nbitrate 128\nsize 640x480\n"
