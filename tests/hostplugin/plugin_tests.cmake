@@ -14,6 +14,6 @@ add_dependencies(plugin_tests mivola_hostplugin zeqhost fake_itunes_bridge)
 configure_file(${CMAKE_SOURCE_DIR}/hostplugin/Setting.ini ${CMAKE_CURRENT_BINARY_DIR}/default_Setting.ini COPYONLY)
 
 # The export table, read natively: exactly the eight host functions, undecorated.
-add_test(NAME ${MIVOLA_ARCH}.exports.mivola_hostplugin
-  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
+mivola_static_test(exports mivola_hostplugin
+  ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
           -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
