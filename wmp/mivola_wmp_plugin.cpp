@@ -121,9 +121,8 @@ bool MivolaWmpPlugin::StartWorker() {
     // The worker holds its own reference to the module and ends with FreeLibraryAndExitThread,
     // so the module cannot be unloaded under its last instructions.
     HMODULE self = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
-        self = nullptr;
-    worker_.reset(::CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr));
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerMain), &self))
+        worker_.reset(::CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr));
     if (!worker_) {
         if (self) ::FreeLibrary(self);
         exited_ = 1;

@@ -91,6 +91,8 @@ void LockModule() { ::InterlockedIncrement(&g_module->locks); }
 void UnlockModule() { ::InterlockedDecrement(&g_module->locks); }
 
 void PublishPlayerVersion(const wchar_t* version) {
+    // Objects on different player threads share the module's one image.
+    ::EnterCriticalSection(&g_module->lock);
     wchar_t* field = g_module->identityImage.PlayerVersion;
     std::memset(field, 0, sizeof g_module->identityImage.PlayerVersion);
     if (version) {
@@ -99,6 +101,7 @@ void PublishPlayerVersion(const wchar_t* version) {
         field[63] = L'\0';
     }
     PublishIdentityImage();
+    ::LeaveCriticalSection(&g_module->lock);
 }
 
 }  // namespace mivola::wmp
