@@ -162,10 +162,11 @@ int Run(const Scenario& scenario, const std::wstring& logPath, bool registerClas
     g_app.application = CreateApplication(player);
     IClassFactory* factory = CreateFactory(g_app.application);
     DWORD cookie = 0;
+    HRESULT registered = S_FALSE;
     // The class is running before the window shows, so no client that sees the window
     // makes COM start a second copy.
     if (registerClass && factory) {
-        ::CoRegisterClassObject(CLSID_iTunesApp, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+        registered = ::CoRegisterClassObject(CLSID_iTunesApp, factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
     }
 
     WNDCLASSW wc{};
@@ -185,6 +186,9 @@ int Run(const Scenario& scenario, const std::wstring& logPath, bool registerClas
         player.SetWindow(window);
         ::ShowWindow(window, SW_SHOWNOACTIVATE);
         ::SetTimer(window, kScriptTimerId, kScriptTimerMs, nullptr);
+        char result[16];
+        std::snprintf(result, sizeof result, "%08lX", static_cast<unsigned long>(registered));
+        player.Log(std::string("class ") + result);
         player.Log("ready");
         for (;;) {
             if (g_app.quitting) {

@@ -60,7 +60,7 @@ void Player::Enter(const char* member) {
     }
     Log(std::string("call ") + member);
     if (slowMs_ == 0) return;
-    Poke();
+    Poke(member);
     PumpFor(slowMs_);
 }
 
@@ -74,8 +74,10 @@ void Player::Leave(const char* member) {
     }
 }
 
-void Player::Poke() {
+void Player::Poke(const char* member) {
     if (poke_ == PokeNone) return;
+    // The one-time pokes wait for the start of a gather, so that a whole gather follows them.
+    if (poke_ != PokeTimer && std::string(member) != "get_PlayerState") return;
     HWND bridge = ::FindWindowExA(HWND_MESSAGE, nullptr, kBridgeClass, nullptr);
     DWORD_PTR answer = 0;
     switch (poke_) {

@@ -45,7 +45,7 @@ public:
     HWND Window() const { return window_; }
 
 private:
-    void Poke();
+    void Poke(const char* member);
 
     Scenario scenario_;
     long long state_ = scenario_.state;

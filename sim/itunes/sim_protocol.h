@@ -30,8 +30,9 @@ constexpr UINT kSimPoke = WM_APP + 5;
 enum PokeKind : WPARAM {
     PokeNone = 0,
     PokeTimer = 1,      // WM_TIMER 5656 inside every slow call
-    PokeiTunesEnd = 2,  // the bridge's end-of-iTunes message inside the next slow call, once
-    PokeNoWindowTimer = 3,  // destroys the window, then WM_TIMER 5656 inside the next slow call, once
+    // Once, inside the next slow get_PlayerState, so the rest of a gather follows:
+    PokeiTunesEnd = 2,      // the bridge's end-of-iTunes message
+    PokeNoWindowTimer = 3,  // the stand-in's window destroyed, then WM_TIMER 5656
 };
 // Starts quitting: the quit announcement (event 9) to every advised sink, then the window
 // closes and the program ends after its quit delay. Post it; answers 1.
@@ -48,7 +49,8 @@ enum Counter : WPARAM {
 };
 
 // Log lines: "<ms since start> <event>". Events:
-//   ready                        window shown, class object registered (unless --no-class)
+//   class <hresult>              result of registering the class object (00000001: not asked to)
+//   ready                        window shown
 //   call <member>                an iTunes member was called (e.g. "call get_PlayerState"), or
 //                                the track was asked for its kind's interface
 //                                ("call QueryInterface(IITFileOrCDTrack)", "...(IITURLTrack)")
