@@ -32,6 +32,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -73,11 +74,12 @@ void BeginQuit() {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Player& player = *g_app.player;
     switch (message) {
+        // Read as 32-bit numbers: a 32-bit sender's -1 arrives zero-extended in a 64-bit stand-in.
         case kSimSetState:
-            player.SetState(static_cast<long long>(static_cast<LONG_PTR>(wParam)));
+            player.SetState(static_cast<int32_t>(wParam));
             return 1;
         case kSimSetCurrent:
-            return player.SetCurrent(static_cast<long long>(static_cast<LONG_PTR>(wParam))) ? 1 : 0;
+            return player.SetCurrent(static_cast<int32_t>(wParam)) ? 1 : 0;
         case kSimSetPosition:
             player.SetPosition(static_cast<long>(wParam));
             return 1;
