@@ -17,8 +17,25 @@ void BridgeLauncher::Configure(const std::string& programPath, const std::string
     parameters_ = parameters;
 }
 
+namespace {
+
+// Whether a bridge still holds its single-instance mutex.
+bool BridgeRunning() {
+    HANDLE mutex = ::OpenMutexA(SYNCHRONIZE, FALSE, kiTunesBridgeMutex);
+    if (!mutex) return false;
+    ::CloseHandle(mutex);
+    return true;
+}
+
+}  // namespace
+
 bool BridgeLauncher::Start() const {
     if (programPath_.empty()) return false;
+    if (stopping_) {
+        stopping_ = false;
+        ULONGLONG end = ::GetTickCount64() + kBridgeEndWaitMs;
+        while (BridgeRunning() && ::GetTickCount64() < end) ::Sleep(10);
+    }
     HINSTANCE result = ::ShellExecuteA(nullptr, nullptr, programPath_.c_str(), parameters_.c_str(), nullptr, SW_HIDE);
     return reinterpret_cast<INT_PTR>(result) >= 32;
 }
@@ -26,6 +43,7 @@ bool BridgeLauncher::Start() const {
 void BridgeLauncher::Stop() const {
     HWND bridge = ::FindWindowExA(HWND_MESSAGE, nullptr, kiTunesBridgeClass, nullptr);
     ::PostMessageA(bridge ? bridge : HWND_BROADCAST, pluginEnd_, 0, 0);
+    if (bridge) stopping_ = true;
 }
 
 }  // namespace mivola

@@ -1,0 +1,6 @@
+add_executable(bench_itunes_poll ${CMAKE_CURRENT_LIST_DIR}/itunes_poll.cpp)
+target_include_directories(bench_itunes_poll PRIVATE ${CMAKE_SOURCE_DIR}/sim/itunes)
+target_link_libraries(bench_itunes_poll PRIVATE mivola_channel itunes_sim_registration user32)
+target_link_options(bench_itunes_poll PRIVATE -municode)
+mivola_warnings(bench_itunes_poll)
+add_dependencies(bench_itunes_poll ZEQ_Mivola_iTunes itunes)

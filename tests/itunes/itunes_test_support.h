@@ -1,0 +1,105 @@
+// Runs the iTunes bridge and the iTunes stand-in as separate processes and reads what they
+// leave behind: the bridge's window text and regions, the stand-in's call log.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge_identity_record.h"
+#include "now_playing_record.h"
+#include "registration.h"
+#include "sim_protocol.h"
+#include "test_support.h"
+
+namespace mivola::test {
+
+// Folder with the bridge, the stand-in and its type library of the given architecture.
+std::wstring ItunesProgramDir(Arch arch);
+
+// Polls until done() holds or timeoutMs passes.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+
+// Ends every bridge and stand-in a failed earlier test may have left running.
+void EndStrays();
+// A killed server's class stays registered with the prefix's COM service, which then hands
+// its dead class object to every client; restarting the service (COM starts it again on
+// demand) forgets it.
+void ForgetDeadServers();
+
+// Makes the stand-in of the given architecture the machine's iTunes for the object's life.
+class ItunesRegistration {
+public:
+    explicit ItunesRegistration(Arch standInArch);
+    bool Ok() const { return registration_.Ok(); }
+
+private:
+    itunes_sim::ScopedRegistration registration_;
+};
+
+class ItunesStandIn {
+public:
+    explicit ItunesStandIn(Arch arch = Arch::Same) : arch_(arch) {}
+    ~ItunesStandIn() { Close(); }
+    // Starts with the scenario text and extra arguments; waits for its window.
+    bool Start(const std::string& scenario, const std::wstring& extraArgs = std::wstring());
+    // Posts the quit; the stand-in announces it, closes its window and ends after its delay.
+    bool Quit();
+    bool WaitExit(DWORD timeoutMs) { return child_.Wait(timeoutMs); }
+    // Closes the window without an announcement: the class is withdrawn and the program ends.
+    // One that does not end is killed.
+    void Close();
+    // Ends the program at once, as a crash would, and then has COM forget its class.
+    void Kill();
+    bool Running() const { return child_.Running(); }
+
+    HWND Window() const { return window_; }
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    LRESULT Counter(itunes_sim::Counter counter) const { return Send(itunes_sim::kSimCounter, counter); }
+
+    std::vector<std::string> LogLines() const;
+    // Events only (time stamps dropped), from line `from` on.
+    std::vector<std::string> Events(size_t from = 0) const;
+    // Waits until an event equal to `event` appears at or after line `from`; its index or -1.
+    int WaitEvent(const std::string& event, size_t from = 0, DWORD timeoutMs = 10000) const;
+
+private:
+    Arch arch_;
+    TempDir dir_;
+    Child child_;
+    HWND window_ = nullptr;
+};
+
+class ItunesBridge {
+public:
+    explicit ItunesBridge(const std::string& settings = std::string());
+    ~ItunesBridge() { Kill(); }
+    bool Start(const std::wstring& args = L"ZEQ_Plugin_iTunes");
+    std::wstring ProgramPath() const { return dir_.Path() + L"ZEQ_Mivola_iTunes.exe"; }
+    // The bridge's message-only window, or null.
+    static HWND Window();
+    static std::string Text();
+    // Waits until the window shows the text.
+    static bool WaitText(const std::string& text, DWORD timeoutMs = 10000);
+    // Posts the host plug-in's end message.
+    static bool PostEnd();
+    bool Wait(DWORD timeoutMs) { return child_.Wait(timeoutMs); }
+    DWORD ExitCode() const { return child_.ExitCode(); }
+    bool Running() const { return child_.Running(); }
+    void Kill() { child_.Kill(); }
+    DWORD Id() const { return child_.Id(); }
+
+private:
+    TempDir dir_;
+    Child child_;
+};
+
+// Copies the bridge's records out; false when their region does not exist.
+bool ReadNowPlaying(NowPlayingRecord& record);
+bool ReadIdentity(BridgeIdentityRecord& record);
+bool IsAllZero(const void* bytes, size_t size);
+
+}  // namespace mivola::test
