@@ -53,6 +53,7 @@ inline void unmap_view(void* p) { ::UnmapViewOfFile(p); }
 inline void free_library(HMODULE m) { ::FreeLibrary(m); }
 inline void destroy_window(HWND w) { ::DestroyWindow(w); }
 inline void local_free(void* p) { ::LocalFree(p); }
+inline void virtual_release(void* p) { ::VirtualFree(p, 0, MEM_RELEASE); }
 struct file_traits {
     using type = HANDLE;
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
@@ -68,5 +69,7 @@ using unique_view = unique_resource<detail::null_traits<void*, detail::unmap_vie
 using unique_hmodule = unique_resource<detail::null_traits<HMODULE, detail::free_library>>;
 using unique_hwnd = unique_resource<detail::null_traits<HWND, detail::destroy_window>>;
 using unique_hlocal = unique_resource<detail::null_traits<void*, detail::local_free>>;
+// A whole VirtualAlloc reservation, released (not just decommitted) on destruction.
+using unique_virtual_alloc = unique_resource<detail::null_traits<void*, detail::virtual_release>>;
 
 }  // namespace mivola
