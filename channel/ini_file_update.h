@@ -1,0 +1,37 @@
+// Saving an INI file so that it is never left half-written. The private-profile functions
+// rewrite the whole file on every write; on a full disk they can leave it cut short (and
+// still report success), losing settings that were not even being changed. An update writes
+// into a copy beside the file with the same functions, so the bytes are the ones they would
+// have written, checks that the copy reads back whole, and only then puts it in the file's
+// place. Anything less leaves the file exactly as it was.
+#pragma once
+
+#include <string>
+
+namespace mivola {
+
+class IniFileUpdate {
+public:
+    // Starts from a copy of the file at path (or from nothing when there is no file).
+    explicit IniFileUpdate(const std::string& path);
+    IniFileUpdate(const IniFileUpdate&) = delete;
+    IniFileUpdate& operator=(const IniFileUpdate&) = delete;
+    // Removes a copy that was not committed.
+    ~IniFileUpdate();
+
+    // WritePrivateProfileStringA into the copy; a failure spoils the whole update.
+    bool Write(const char* section, const char* key, const char* value);
+    // Replaces the file with the copy if every write succeeded and the copy on disk holds
+    // what was written; otherwise leaves the file untouched. True when the file was replaced.
+    bool Commit();
+
+    const std::string& CopyPath() const { return copy_; }
+
+private:
+    std::string path_;
+    std::string copy_;
+    bool ok_ = true;
+    bool committed_ = false;
+};
+
+}  // namespace mivola
