@@ -8,26 +8,57 @@ namespace mivola {
 
 namespace {
 
-// Every section with its "key=value" lines, as the profile functions read the file now.
-bool Contents(const char* path, std::string& out) {
-    out.clear();
-    std::vector<char> names(4096);
-    DWORD n;
-    // Both functions return size - 2 when the buffer was too small.
-    while ((n = ::GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), path)) ==
-           names.size() - 2)
-        names.resize(names.size() * 2);
-    std::vector<char> lines(16384);
-    for (const char* name = names.data(); *name; name += std::char_traits<char>::length(name) + 1) {
-        DWORD m;
-        while ((m = ::GetPrivateProfileSectionA(name, lines.data(), static_cast<DWORD>(lines.size()), path)) ==
-               lines.size() - 2)
-            lines.resize(lines.size() * 2);
-        out.append("[").append(name).append("]").push_back('\0');
-        out.append(lines.data(), m).push_back('\0');
+// Stands for "no such key": no value read from a file can hold these bytes.
+constexpr char kMissing[] = "\x01\x02missing\x02\x01";
+
+std::string Folded(const std::string& section, const std::string& key) {
+    std::string id = section + '\n' + key;
+    for (char& c : id)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return id;
+}
+
+// A value as the profile functions give it back: blanks around it dropped, then one pair of
+// double quotes that encloses it.
+std::string AsRead(const char* value) {
+    std::string v(value ? value : "");
+    size_t first = v.find_first_not_of(" \t"), last = v.find_last_not_of(" \t");
+    v = first == std::string::npos ? std::string() : v.substr(first, last - first + 1);
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    return v;
+}
+
+// GetPrivateProfileStringA into a buffer that grows until the whole result fits. With a null
+// key the result is the section's key names, each ended by NUL.
+std::string Read(const char* section, const char* key, const char* path) {
+    std::vector<char> buffer(1024);
+    for (;;) {
+        DWORD n = ::GetPrivateProfileStringA(section, key, key ? kMissing : "", buffer.data(),
+                                             static_cast<DWORD>(buffer.size()), path);
+        // A full buffer reports size - 1 (one string) or size - 2 (a list).
+        if (n + 2 < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
     }
-    out.append(names.data(), n);
-    return true;
+}
+
+std::vector<std::string> Split(const std::string& list) {
+    std::vector<std::string> items;
+    for (size_t at = 0; at < list.size();) {
+        size_t end = list.find('\0', at);
+        if (end == std::string::npos) end = list.size();
+        if (end > at) items.push_back(list.substr(at, end - at));
+        at = end + 1;
+    }
+    return items;
+}
+
+std::string SectionNames(const char* path) {
+    std::vector<char> buffer(4096);
+    DWORD n;
+    while ((n = ::GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()), path)) + 2 >=
+           buffer.size())
+        buffer.resize(buffer.size() * 2);
+    return std::string(buffer.data(), n);
 }
 
 // Drops the system's cached image of a profile file, so the next read parses the disk.
@@ -38,11 +69,14 @@ void ForgetCached(const char* path) { ::WritePrivateProfileStringA(nullptr, null
 IniFileUpdate::IniFileUpdate(const std::string& path) : path_(path), copy_(path + ".tmp") {
     ForgetCached(copy_.c_str());
     ::DeleteFileA(copy_.c_str());  // one left by an interrupted save
-    if (::GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        ok_ = ::CopyFileA(path_.c_str(), copy_.c_str(), FALSE) != FALSE;
-        // A read-only file stays read-only, but its copy must take the writes.
-        if (ok_) ::SetFileAttributesA(copy_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
+    if (::GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    ok_ = ::CopyFileA(path_.c_str(), copy_.c_str(), FALSE) != FALSE;
+    // A read-only file stays read-only (the replacement fails), but its copy must take the writes.
+    if (ok_) ::SetFileAttributesA(copy_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Every value the file holds now must still be there afterwards, unless it is rewritten.
+    for (const std::string& section : Split(SectionNames(path_.c_str())))
+        for (const std::string& key : Split(Read(section.c_str(), nullptr, path_.c_str())))
+            expected_[Folded(section, key)] = {section, key, Read(section.c_str(), key.c_str(), path_.c_str())};
 }
 
 IniFileUpdate::~IniFileUpdate() {
@@ -53,18 +87,16 @@ IniFileUpdate::~IniFileUpdate() {
 
 bool IniFileUpdate::Write(const char* section, const char* key, const char* value) {
     if (ok_ && !::WritePrivateProfileStringA(section, key, value, copy_.c_str())) ok_ = false;
+    if (ok_) expected_[Folded(section, key)] = {section, key, AsRead(value)};
     return ok_;
 }
 
 bool IniFileUpdate::Commit() {
     if (!ok_ || committed_) return false;
-    // What was meant to be written (the cached image), against what the disk holds.
-    std::string meant, written;
-    Contents(copy_.c_str(), meant);
     ForgetCached(copy_.c_str());
-    Contents(copy_.c_str(), written);
+    for (const auto& [id, e] : expected_)
+        if (Read(e.section.c_str(), e.key.c_str(), copy_.c_str()) != e.value) return false;
     ForgetCached(copy_.c_str());
-    if (meant != written) return false;
     if (!::MoveFileExA(copy_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return false;
     committed_ = true;
     ForgetCached(path_.c_str());

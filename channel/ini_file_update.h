@@ -1,11 +1,12 @@
 // Saving an INI file so that it is never left half-written. The private-profile functions
-// rewrite the whole file on every write; on a full disk they can leave it cut short (and
-// still report success), losing settings that were not even being changed. An update writes
-// into a copy beside the file with the same functions, so the bytes are the ones they would
-// have written, checks that the copy reads back whole, and only then puts it in the file's
-// place. Anything less leaves the file exactly as it was.
+// rewrite the whole file on every write; on a full disk they can leave it cut short and still
+// report success, losing settings that were not even being changed. An update writes into a
+// copy beside the file with the same functions (so the bytes are the ones they would have
+// written), reads the copy back, and only when every value of the file and every value written
+// is there puts the copy in the file's place. Anything less leaves the file exactly as it was.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace mivola {
@@ -21,15 +22,21 @@ public:
 
     // WritePrivateProfileStringA into the copy; a failure spoils the whole update.
     bool Write(const char* section, const char* key, const char* value);
-    // Replaces the file with the copy if every write succeeded and the copy on disk holds
-    // what was written; otherwise leaves the file untouched. True when the file was replaced.
+    // Replaces the file with the copy when every write succeeded and the copy reads back whole;
+    // otherwise leaves the file untouched. True when the file was replaced.
     bool Commit();
 
     const std::string& CopyPath() const { return copy_; }
 
 private:
+    struct Entry {
+        std::string section, key, value;
+    };
+
     std::string path_;
     std::string copy_;
+    // Every value the copy must read back, by section and key (ASCII case folded).
+    std::map<std::string, Entry> expected_;
     bool ok_ = true;
     bool committed_ = false;
 };
