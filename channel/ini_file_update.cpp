@@ -18,14 +18,19 @@ std::string Folded(const std::string& section, const std::string& key) {
     return id;
 }
 
-// A value as the profile functions give it back: blanks around it dropped, then one pair of
-// double quotes that encloses it.
+// Readers differ in which blanks around a value they drop; values are compared without them.
+std::string Trimmed(const std::string& v) {
+    constexpr char kBlanks[] = " \t\r\n\v\f";
+    size_t first = v.find_first_not_of(kBlanks), last = v.find_last_not_of(kBlanks);
+    return first == std::string::npos ? std::string() : v.substr(first, last - first + 1);
+}
+
+// A written value as the profile functions give it back: without the blanks around it and
+// without one pair of double or single quotes that encloses it.
 std::string AsRead(const char* value) {
-    std::string v(value ? value : "");
-    size_t first = v.find_first_not_of(" \t"), last = v.find_last_not_of(" \t");
-    v = first == std::string::npos ? std::string() : v.substr(first, last - first + 1);
-    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-    return v;
+    std::string v = Trimmed(value ? value : "");
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+    return Trimmed(v);
 }
 
 // GetPrivateProfileStringA into a buffer that grows until the whole result fits. With a null
@@ -76,7 +81,7 @@ IniFileUpdate::IniFileUpdate(const std::string& path) : path_(path), copy_(path 
     // Every value the file holds now must still be there afterwards, unless it is rewritten.
     for (const std::string& section : Split(SectionNames(path_.c_str())))
         for (const std::string& key : Split(Read(section.c_str(), nullptr, path_.c_str())))
-            expected_[Folded(section, key)] = {section, key, Read(section.c_str(), key.c_str(), path_.c_str())};
+            expected_[Folded(section, key)] = {section, key, Trimmed(Read(section.c_str(), key.c_str(), path_.c_str()))};
 }
 
 IniFileUpdate::~IniFileUpdate() {
@@ -95,7 +100,7 @@ bool IniFileUpdate::Commit() {
     if (!ok_ || committed_) return false;
     ForgetCached(copy_.c_str());
     for (const auto& [id, e] : expected_)
-        if (Read(e.section.c_str(), e.key.c_str(), copy_.c_str()) != e.value) return false;
+        if (Trimmed(Read(e.section.c_str(), e.key.c_str(), copy_.c_str())) != e.value) return false;
     ForgetCached(copy_.c_str());
     if (!::MoveFileExA(copy_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return false;
     committed_ = true;

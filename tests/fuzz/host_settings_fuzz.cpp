@@ -4,6 +4,7 @@
 // template is terminated inside its field and no name ends in half a double-byte character;
 // clean files load exactly the values they hold and survive a save and a load unchanged.
 // The loaded names and templates are then placed against a guard page and walked again.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -192,6 +193,30 @@ void One(Random& rng) {
     LoadSettings(dir, main, list, attributes);
     CheckLoaded(main, list);
     Count(main.settingCount == 1000 ? "loaded 1000 settings" : "loaded fewer settings");
+
+    // Whatever loaded can be saved: the save is never refused, and the targets and templates
+    // load back as they were (names too, unless quotes or blanks enclose them: names are stored
+    // unquoted, and a reader drops both).
+    if (list.Count() <= 12 && rng.OneIn(4)) {
+        Count("loaded settings saved");
+        const std::string saveDir = g_root->PathA() + "save\\";
+        ::DeleteFileA(SettingsFilePath(saveDir).c_str());
+        SaveSettings(saveDir, list, attributes);
+        Expect(::GetFileAttributesA(SettingsFilePath(saveDir).c_str()) != INVALID_FILE_ATTRIBUTES,
+               "a save of loaded settings is written");
+        MainSettings again;
+        SettingList reloaded;
+        CustomAttributeList reattributes;
+        LoadSettings(saveDir, again, reloaded, reattributes);
+        for (size_t i = 0; i < std::min(list.Count(), reloaded.Count()); ++i) {
+            const std::string name = list.Get(i)->name;
+            const bool enclosed = !name.empty() && (std::strchr("\"' \t", name.front()) || std::strchr("\"' \t", name.back()));
+            if (!enclosed)
+                Expect(std::strcmp(list.Get(i)->name, reloaded.Get(i)->name) == 0, "a saved name loads back");
+            Expect(list.Get(i)->playerRow == reloaded.Get(i)->playerRow, "a saved target player loads back");
+            Expect(std::wcscmp(list.Get(i)->tmpl, reloaded.Get(i)->tmpl) == 0, "a saved template loads back");
+        }
+    }
 }
 
 }  // namespace
