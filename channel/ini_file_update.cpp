@@ -18,21 +18,6 @@ std::string Folded(const std::string& section, const std::string& key) {
     return id;
 }
 
-// Readers differ in which blanks around a value they drop; values are compared without them.
-std::string Trimmed(const std::string& v) {
-    constexpr char kBlanks[] = " \t\r\n\v\f";
-    size_t first = v.find_first_not_of(kBlanks), last = v.find_last_not_of(kBlanks);
-    return first == std::string::npos ? std::string() : v.substr(first, last - first + 1);
-}
-
-// A written value as the profile functions give it back: without the blanks around it and
-// without one pair of double or single quotes that encloses it.
-std::string AsRead(const char* value) {
-    std::string v = Trimmed(value ? value : "");
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
-    return Trimmed(v);
-}
-
 // GetPrivateProfileStringA into a buffer that grows until the whole result fits. With a null
 // key the result is the section's key names, each ended by NUL.
 std::string Read(const char* section, const char* key, const char* path) {
@@ -69,11 +54,16 @@ std::string SectionNames(const char* path) {
 // Drops the system's cached image of a profile file, so the next read parses the disk.
 void ForgetCached(const char* path) { ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
 
+void Remove(const std::string& path) {
+    ForgetCached(path.c_str());
+    ::DeleteFileA(path.c_str());
+}
+
 }  // namespace
 
-IniFileUpdate::IniFileUpdate(const std::string& path) : path_(path), copy_(path + ".tmp") {
-    ForgetCached(copy_.c_str());
-    ::DeleteFileA(copy_.c_str());  // one left by an interrupted save
+IniFileUpdate::IniFileUpdate(const std::string& path) : path_(path), copy_(path + ".tmp"), probe_(path + ".chk") {
+    Remove(copy_);  // left by an interrupted save
+    Remove(probe_);
     if (::GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     ok_ = ::CopyFileA(path_.c_str(), copy_.c_str(), FALSE) != FALSE;
     // A read-only file stays read-only (the replacement fails), but its copy must take the writes.
@@ -81,26 +71,36 @@ IniFileUpdate::IniFileUpdate(const std::string& path) : path_(path), copy_(path 
     // Every value the file holds now must still be there afterwards, unless it is rewritten.
     for (const std::string& section : Split(SectionNames(path_.c_str())))
         for (const std::string& key : Split(Read(section.c_str(), nullptr, path_.c_str())))
-            expected_[Folded(section, key)] = {section, key, Trimmed(Read(section.c_str(), key.c_str(), path_.c_str()))};
+            kept_[Folded(section, key)] = {section, key, Read(section.c_str(), key.c_str(), path_.c_str())};
 }
 
 IniFileUpdate::~IniFileUpdate() {
-    if (committed_) return;
-    ForgetCached(copy_.c_str());
-    ::DeleteFileA(copy_.c_str());
+    Remove(probe_);
+    if (!committed_) Remove(copy_);
 }
 
 bool IniFileUpdate::Write(const char* section, const char* key, const char* value) {
-    if (ok_ && !::WritePrivateProfileStringA(section, key, value, copy_.c_str())) ok_ = false;
-    if (ok_) expected_[Folded(section, key)] = {section, key, AsRead(value)};
+    if (ok_ && (!::WritePrivateProfileStringA(section, key, value, copy_.c_str()) ||
+                !::WritePrivateProfileStringA(section, key, value, probe_.c_str())))
+        ok_ = false;
+    if (ok_) {
+        const std::string id = Folded(section, key);
+        kept_.erase(id);
+        written_[id] = {section, key, std::string()};
+    }
     return ok_;
 }
 
 bool IniFileUpdate::Commit() {
     if (!ok_ || committed_) return false;
     ForgetCached(copy_.c_str());
-    for (const auto& [id, e] : expected_)
-        if (Trimmed(Read(e.section.c_str(), e.key.c_str(), copy_.c_str())) != e.value) return false;
+    ForgetCached(probe_.c_str());
+    for (const auto& [id, e] : kept_)
+        if (Read(e.section.c_str(), e.key.c_str(), copy_.c_str()) != e.value) return false;
+    for (const auto& [id, e] : written_) {
+        const std::string got = Read(e.section.c_str(), e.key.c_str(), copy_.c_str());
+        if (got == kMissing || got != Read(e.section.c_str(), e.key.c_str(), probe_.c_str())) return false;
+    }
     ForgetCached(copy_.c_str());
     if (!::MoveFileExA(copy_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return false;
     committed_ = true;

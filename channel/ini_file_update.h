@@ -26,8 +26,6 @@ public:
     // otherwise leaves the file untouched. True when the file was replaced.
     bool Commit();
 
-    const std::string& CopyPath() const { return copy_; }
-
 private:
     struct Entry {
         std::string section, key, value;
@@ -35,8 +33,12 @@ private:
 
     std::string path_;
     std::string copy_;
-    // Every value the copy must read back, by section and key (ASCII case folded).
-    std::map<std::string, Entry> expected_;
+    // The written values alone, in a file of their own: what the copy must give back for them
+    // (readers drop blanks and quotes by rules of their own, so they are asked, not imitated).
+    std::string probe_;
+    // Values of the file that no write replaces, by section and key (ASCII case folded).
+    std::map<std::string, Entry> kept_;
+    std::map<std::string, Entry> written_;
     bool ok_ = true;
     bool committed_ = false;
 };

@@ -117,6 +117,34 @@ TEST_F(SettingsSave, AFileNamedLikeTheFolderTakesNothingAndBreaksNothing) {
     ExpectEdited(list, 10);
 }
 
+TEST_F(SettingsSave, ValuesThatReadersTrimOrUnquoteAreStillSaved) {
+    // Readers drop blanks (the full-width space and Ctrl-Z among them) and one pair of quotes
+    // around a value: a save must not take that for a file cut short.
+    const char* names[] = {" a ", "\x81\x40\x96\xbc\x81\x40", "\"q\"", "'s'", "\x1a", "", "x\t"};
+    const wchar_t* templates[] = {L" %title ", L"\"%title\"", L"'", L"\u3000\u540d\u3000", L"\x1a", L"", L"%%"};
+    MainSettings main;
+    SettingList list;
+    CustomAttributeList attributes;
+    for (size_t i = 0; i < 7; ++i) {
+        Setting& s = list.Append();
+        std::snprintf(s.name, sizeof s.name, "%s", names[i]);
+        std::wcsncpy(s.tmpl, templates[i], kTemplateCapacity - 1);
+    }
+    SaveSettings(moduleDir, list, attributes);
+    main.iTunesTiming = 77;
+    SaveMainSettings(moduleDir, main);
+    ASSERT_TRUE(FileExists(file));
+    EXPECT_TRUE(NoCopyLeft());
+    EXPECT_FALSE(FileExists(file + L".chk"));
+    MainSettings loadedMain;
+    SettingList loaded;
+    CustomAttributeList loadedAttributes;
+    LoadSettings(moduleDir, loadedMain, loaded, loadedAttributes);
+    EXPECT_EQ(loadedMain.iTunesTiming, 77u);
+    ASSERT_GE(loaded.Count(), 7u);
+    for (size_t i = 0; i < 7; ++i) EXPECT_STREQ(loaded.Get(i)->tmpl, templates[i]) << i;  // quoted: kept whole
+}
+
 TEST_F(SettingsSave, DiskFullLeavesTheFileWholeAndMemoryAsEdited) {
     SKIP_UNLESS_FILE_SIZE_LIMIT();
     // A small file that a save would grow past what the disk takes.

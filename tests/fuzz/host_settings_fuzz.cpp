@@ -196,7 +196,7 @@ void One(Random& rng) {
 
     // Whatever loaded can be saved: the save is never refused, and the targets and templates
     // load back as they were (names too, unless quotes or blanks enclose them: names are stored
-    // unquoted, and a reader drops both).
+    // unquoted, and a reader drops both; the full-width space counts as a blank).
     if (list.Count() <= 12 && rng.OneIn(4)) {
         Count("loaded settings saved");
         const std::string saveDir = g_root->PathA() + "save\\";
@@ -210,7 +210,10 @@ void One(Random& rng) {
         LoadSettings(saveDir, again, reloaded, reattributes);
         for (size_t i = 0; i < std::min(list.Count(), reloaded.Count()); ++i) {
             const std::string name = list.Get(i)->name;
-            const bool enclosed = !name.empty() && (std::strchr("\"' \t", name.front()) || std::strchr("\"' \t", name.back()));
+            constexpr char kDropped[] = "\"' \t\v\f\x1a";  // what a reader may drop around a value
+            const bool enclosed = !name.empty() && (std::strchr(kDropped, name.front()) || std::strchr(kDropped, name.back()) ||
+                                                    name.rfind("\x81\x40", 0) == 0 ||
+                                                    (name.size() >= 2 && name.compare(name.size() - 2, 2, "\x81\x40") == 0));
             if (!enclosed)
                 Expect(std::strcmp(list.Get(i)->name, reloaded.Get(i)->name) == 0, "a saved name loads back");
             Expect(list.Get(i)->playerRow == reloaded.Get(i)->playerRow, "a saved target player loads back");
