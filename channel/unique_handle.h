@@ -54,6 +54,7 @@ inline void free_library(HMODULE m) { ::FreeLibrary(m); }
 inline void destroy_window(HWND w) { ::DestroyWindow(w); }
 inline void local_free(void* p) { ::LocalFree(p); }
 inline void close_key(HKEY k) { ::RegCloseKey(k); }
+inline void virtual_release(void* p) { ::VirtualFree(p, 0, MEM_RELEASE); }
 struct file_traits {
     using type = HANDLE;
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
@@ -71,5 +72,7 @@ using unique_hwnd = unique_resource<detail::null_traits<HWND, detail::destroy_wi
 using unique_hlocal = unique_resource<detail::null_traits<void*, detail::local_free>>;
 // Registry keys opened or created by the caller (never the predefined roots).
 using unique_hkey = unique_resource<detail::null_traits<HKEY, detail::close_key>>;
+// A whole VirtualAlloc reservation, released (not just decommitted) on destruction.
+using unique_virtual_alloc = unique_resource<detail::null_traits<void*, detail::virtual_release>>;
 
 }  // namespace mivola

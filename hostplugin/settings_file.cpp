@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ansi_text.h"
+#include "ini_file_update.h"
 #include "interval.h"
 #include "player_table.h"
 #include "plugin_info.h"
@@ -24,10 +25,10 @@ void SectionName(char (&out)[32], bool currentLayout, size_t index) {
     std::snprintf(out, sizeof out, currentLayout ? "Mivola%03u" : "WMP_Basic%03u", static_cast<unsigned>(index));
 }
 
-void WriteNumber(const char* key, long long value, const char* path) {
+void WriteNumber(IniFileUpdate& file, const char* key, long long value) {
     char text[32];
     std::snprintf(text, sizeof text, "%lld", value);
-    ::WritePrivateProfileStringA(kMain, key, text, path);
+    file.Write(kMain, key, text);
 }
 
 // Creates the "Mivola" folder when nothing of that name is in the module directory.
@@ -90,32 +91,34 @@ void LoadSettings(const std::string& moduleDir, MainSettings& main, SettingList&
 
 void SaveMainSettings(const std::string& moduleDir, const MainSettings& main) {
     EnsureFolder(moduleDir);
-    const std::string file = SettingsFilePath(moduleDir);
-    ::WritePrivateProfileStringA(kMain, "Version", "2", file.c_str());
-    WriteNumber("MivolaNum", static_cast<int>(main.settingCount), file.c_str());
-    WriteNumber("iTunesCheck", static_cast<int>(main.iTunesCheck), file.c_str());
-    WriteNumber("iTunesTiming", static_cast<int>(main.iTunesTiming), file.c_str());
+    IniFileUpdate file(SettingsFilePath(moduleDir));
+    file.Write(kMain, "Version", "2");
+    WriteNumber(file, "MivolaNum", static_cast<int>(main.settingCount));
+    WriteNumber(file, "iTunesCheck", static_cast<int>(main.iTunesCheck));
+    WriteNumber(file, "iTunesTiming", static_cast<int>(main.iTunesTiming));
+    file.Commit();
 }
 
 void SaveSettings(const std::string& moduleDir, const SettingList& list, CustomAttributeList& attributes) {
     EnsureFolder(moduleDir);
-    const std::string file = SettingsFilePath(moduleDir);
-    const char* path = file.c_str();
+    IniFileUpdate file(SettingsFilePath(moduleDir));
     attributes.Clear();
-    ::WritePrivateProfileStringA(kMain, "Version", "2", path);
+    file.Write(kMain, "Version", "2");
 
     std::string ansi;
     for (size_t i = 0; i < list.Count(); ++i) {
         const Setting& s = *list.Get(i);
         char section[32];
         SectionName(section, true, i);
-        ::WritePrivateProfileStringA(section, "SettingName", s.name, path);
-        ::WritePrivateProfileStringA(section, "TargetPlayer", PlayerTable[s.playerRow].key, path);
+        file.Write(section, "SettingName", s.name);
+        file.Write(section, "TargetPlayer", PlayerTable[s.playerRow].key);
         if (UsesCustomAttributes(PlayerTable[s.playerRow].id)) CollectCustomAttributes(s.tmpl, attributes);
         // Quoted, so that leading and trailing spaces survive the reader's stripping of quotes.
         std::string quoted = WideToAnsi(CP_THREAD_ACP, s.tmpl, ansi) ? "\"" + ansi + "\"" : std::string();
-        ::WritePrivateProfileStringA(section, "Format", quoted.c_str(), path);
+        file.Write(section, "Format", quoted.c_str());
     }
+    // Saved whole or not at all: the settings in memory stay as edited either way.
+    file.Commit();
 }
 
 }  // namespace mivola

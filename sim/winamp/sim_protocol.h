@@ -22,6 +22,9 @@ constexpr UINT kSimClearAnswers = WM_APP + 2;
 constexpr UINT kSimControl = WM_APP + 3;
 // Answers how many timer messages of plug-ins the window procedure has received.
 constexpr UINT kSimTickCount = WM_APP + 4;
+// The next time the query given as QueryKey in wParam arrives, the window logs "stall" and
+// never answers: the player hangs in the middle of a plug-in's tick, until it is killed.
+constexpr UINT kSimStallQuery = WM_APP + 5;
 
 enum PlayerAction : WPARAM { ActionPlay = 0, ActionPause = 1, ActionStop = 2, ActionNext = 3, ActionPrevious = 4 };
 
@@ -35,6 +38,7 @@ constexpr WPARAM QueryKey(WPARAM wParam, LPARAM id) { return (static_cast<WPARAM
 //   settimer <id> <ms> / killtimer <id>   timer calls of plug-ins on the main window
 //   tick <id>                        a plug-in's timer message reached the window procedure
 //   ready                            every plug-in is initialised
+//   stall <key>                      the window hangs inside the query (kSimStallQuery)
 //   config <n> begin / config <n> end
 //   quit <n> proc=original|replaced  after the plug-in's quit, before the window goes
 //   exit

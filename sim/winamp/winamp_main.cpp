@@ -70,6 +70,8 @@ struct App {
     std::unique_ptr<PluginHost> plugins;
     ULONGLONG start = ::GetTickCount64();
     LRESULT ticks = 0;
+    bool stallArmed = false;
+    WPARAM stallKey = 0;
 };
 
 App* g_app = nullptr;
@@ -92,6 +94,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case winamp::WM_WA_IPC:
             g_app->log.AddQuery(wParam, lParam);
+            if (g_app->stallArmed && QueryKey(wParam, lParam) == g_app->stallKey) {
+                g_app->log.Write("stall " + std::to_string(static_cast<unsigned long long>(g_app->stallKey)));
+                ::Sleep(INFINITE);
+            }
             UpdatePlayer(window);
             return g_app->player->Answer(wParam, lParam, Now());
         case WM_TIMER:
@@ -116,6 +122,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return Control(wParam);
         case kSimTickCount:
             return g_app->ticks;
+        case kSimStallQuery:
+            g_app->stallKey = wParam;
+            g_app->stallArmed = true;
+            return 1;
         case WM_CLOSE:
             ::KillTimer(window, kScriptTimerId);
             if (g_app->plugins) g_app->plugins->QuitAll();

@@ -86,6 +86,12 @@ bool StandIn::Control(WPARAM action) const {
     return Send(winamp_sim::kSimControl, action, 0, &done) && done == 1;
 }
 
+bool StandIn::StallAt(WPARAM wParam, LPARAM id) {
+    size_t from = LogLines().size();
+    if (!Send(winamp_sim::kSimStallQuery, winamp_sim::QueryKey(wParam, id), 0)) return false;
+    return WaitEvent("stall ", from) >= 0;
+}
+
 LRESULT StandIn::TickCount() const {
     LRESULT ticks = -1;
     Send(winamp_sim::kSimTickCount, 0, 0, &ticks);

@@ -28,6 +28,11 @@ public:
     bool Start(const std::string& scenario);
     // WM_CLOSE, then waits for the process to end.
     bool Close();
+    // Ends the process at once, as a crash would: nothing of the plug-in's quit runs.
+    void Kill() { child_.Kill(); }
+    // Makes the player hang inside the query (wParam, id) the next time it is asked, and waits
+    // until it does; false when it does not happen.
+    bool StallAt(WPARAM wParam, LPARAM id);
 
     HWND Window() const { return window_; }
     DWORD ProcessId() const { return child_.Id(); }
