@@ -53,6 +53,7 @@ inline void unmap_view(void* p) { ::UnmapViewOfFile(p); }
 inline void free_library(HMODULE m) { ::FreeLibrary(m); }
 inline void destroy_window(HWND w) { ::DestroyWindow(w); }
 inline void local_free(void* p) { ::LocalFree(p); }
+inline void close_key(HKEY k) { ::RegCloseKey(k); }
 struct file_traits {
     using type = HANDLE;
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
@@ -68,5 +69,7 @@ using unique_view = unique_resource<detail::null_traits<void*, detail::unmap_vie
 using unique_hmodule = unique_resource<detail::null_traits<HMODULE, detail::free_library>>;
 using unique_hwnd = unique_resource<detail::null_traits<HWND, detail::destroy_window>>;
 using unique_hlocal = unique_resource<detail::null_traits<void*, detail::local_free>>;
+// Open registry keys (RegOpenKeyEx, RegCreateKeyEx).
+using unique_hkey = unique_resource<detail::null_traits<HKEY, detail::close_key>>;
 
 }  // namespace mivola
