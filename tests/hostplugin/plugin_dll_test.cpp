@@ -11,6 +11,7 @@
 #include "attribute_exchange.h"
 #include "now_playing_record.h"
 #include "peer_arch.h"
+#include "dialog_driver.h"
 #include "plugin_test_support.h"
 #include "region_names.h"
 #include "unique_handle.h"
@@ -153,7 +154,14 @@ TEST(PluginDll, StartsTheBridgeAndEndsItOnlyWhenUnloaded) {
     EXPECT_EQ(BridgeLog(folder), "start ZEQ_Plugin_iTunes show 0\n") << "hidden, with the one parameter";
 
     // Around the settings dialog the bridge is ended and started again.
-    EXPECT_EQ(showSetting(0, 0, nullptr), 1);
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDCANCEL);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 1);
+    }
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 2 && Count(BridgeLog(folder), "exit") == 1; }))
         << BridgeLog(folder);
     EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 1u);

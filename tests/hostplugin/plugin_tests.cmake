@@ -5,6 +5,7 @@ mivola_warnings(fake_itunes_bridge)
 
 mivola_test(plugin_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_plugin_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_dll_test.cpp)
@@ -17,3 +18,11 @@ configure_file(${CMAKE_SOURCE_DIR}/hostplugin/Setting.ini ${CMAKE_CURRENT_BINARY
 add_test(NAME ${MIVOLA_ARCH}.exports.mivola_hostplugin
   COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
           -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
+
+# The dialogs of the real plug-in, driven with window messages (needs a display).
+mivola_test(dialog_tests
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_test.cpp)
+target_link_libraries(dialog_tests PRIVATE comctl32)
+add_dependencies(dialog_tests mivola_hostplugin)
