@@ -148,9 +148,37 @@ BOOL CALLBACK ReadBoxPart(HWND child, LPARAM lParam) {
 
 }  // namespace
 
-MessageBoxSeen WaitMessageBox(const DialogThread& thread, const std::wstring& caption) {
+namespace {
+struct Visible {
+    std::vector<HWND> windows;
+};
+BOOL CALLBACK CollectVisible(HWND window, LPARAM lParam) {
+    if (::IsWindowVisible(window)) reinterpret_cast<Visible*>(lParam)->windows.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+MessageBoxSeen WaitMessageBox(const DialogThread& thread, const std::wstring& caption, HWND keep,
+                              std::vector<std::wstring>* others) {
     MessageBoxSeen seen;
-    seen.window = thread.WaitWindow(caption);
+    WaitUntil(
+        [&] {
+            Visible visible;
+            ::EnumThreadWindows(thread.ThreadId(), CollectVisible, reinterpret_cast<LPARAM>(&visible));
+            for (HWND window : visible.windows) {
+                if (TextOf(window) == caption) {
+                    seen.window = window;
+                    return true;
+                }
+                if (keep && window != keep) {
+                    if (others) others->push_back(TextOf(window));
+                    ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                    ::PostMessageW(window, WM_CLOSE, 0, 0);
+                }
+            }
+            return false;
+        },
+        15000);
     if (!seen.window) return seen;
     seen.caption = TextOf(seen.window);
     BoxParts parts{&seen, ::LoadIconW(nullptr, IDI_INFORMATION), ::LoadIconW(nullptr, IDI_WARNING)};

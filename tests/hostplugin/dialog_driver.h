@@ -59,8 +59,10 @@ struct MessageBoxSeen {
     bool warning = false;      // the warning icon
     int buttons = 0;           // push buttons in it
 };
-// Waits for a message box of the thread with this caption and reads it.
-MessageBoxSeen WaitMessageBox(const DialogThread& thread, const std::wstring& caption);
+// Waits for a message box of the thread with this caption and reads it. Other windows that
+// come up meanwhile, apart from `keep`, are cancelled; their titles are added to `others`.
+MessageBoxSeen WaitMessageBox(const DialogThread& thread, const std::wstring& caption, HWND keep = nullptr,
+                              std::vector<std::wstring>* others = nullptr);
 
 // The real Mivola.zeqp of a plug-in folder, loaded into this process and initialised as the
 // host does; released and unloaded at destruction.

@@ -26,3 +26,17 @@ mivola_test(dialog_tests
   ${CMAKE_CURRENT_LIST_DIR}/dialog_test.cpp)
 target_link_libraries(dialog_tests PRIVATE comctl32)
 add_dependencies(dialog_tests mivola_hostplugin)
+
+# Bridge installation: player folders, the settings dialog with the real installer, and the
+# installer's refusals. The tests change this prefix's registry and put it back.
+mivola_test(installation_tests
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installation_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/player_folder_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installation_test.cpp)
+target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32)
+add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola)
+if(TARGET ZEQ_Mivola_WMP)
+  add_dependencies(installation_tests ZEQ_Mivola_WMP)
+endif()
