@@ -25,7 +25,7 @@ mivola_test(dialog_tests
   ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialog_test.cpp)
 target_link_libraries(dialog_tests PRIVATE comctl32)
-add_dependencies(dialog_tests mivola_hostplugin)
+add_dependencies(dialog_tests mivola_hostplugin zeqhost)
 
 # Bridge installation: player folders, the settings dialog with the real installer, and the
 # installer's refusals. The tests change this prefix's registry and put it back.
