@@ -30,6 +30,9 @@ constexpr LibraryButton kButtons[] = {
     {kPlayerWinamp, IDC_WINAMP_LIBRARY, L"(&A)"},
 };
 
+// The size the structure announces differs between the architectures.
+static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 8 ? 112 : 60));
+
 constexpr wchar_t kInstallText[] = L"ライブラリのインストール";
 constexpr wchar_t kUninstallText[] = L"ライブラリのアンインストール";
 constexpr wchar_t kNoPlayerText[] = L"プレイヤーがみつかりません！";
