@@ -174,6 +174,34 @@ TEST(PluginDll, StartsTheBridgeAndEndsItOnlyWhenUnloaded) {
     EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 2u);
 }
 
+// Switched off in the settings dialog: the bridge is ended and stays ended.
+TEST(PluginDll, UncheckingTheBridgeLeavesItStopped) {
+    ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\n", Arch::Same, true);
+    ASSERT_TRUE(folder.Ready());
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, 1010);
+        Click(dialog, IDOK);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 0);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 1; })) << BridgeLog(folder);
+    EXPECT_FALSE(WaitUntil([] { return FindBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(Count(BridgeLog(folder), "start"), 1u);
+    freeFn();
+}
+
 TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     HostOutput out = Host();
     EXPECT_EQ(out["info result"], "buffer");
