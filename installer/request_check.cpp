@@ -44,6 +44,12 @@ bool IsDirectory(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A real folder: a junction or link could lead an elevated write anywhere.
+bool IsPlainDirectory(const std::wstring& path) {
+    DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return IsDirectory(path) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 }  // namespace
 
 bool ParseRequestSize(const wchar_t* argument, uint32_t& size) {
@@ -87,13 +93,15 @@ bool PathsAreExpected(const Request& request, const std::wstring& installerDir) 
     if (!FindPlayerFolder(request.playerId, folderA, kPathCapacity) ||
         !BridgePathIn(folderA, *player, bridgeA, kPathCapacity))
         return false;
-    std::wstring folder, bridge, program, file;
+    std::wstring folder, bridge, program, file, subfolder;
     if (!Decode(folderA, std::strlen(folderA), folder) || !Decode(bridgeA, std::strlen(bridgeA), bridge) ||
         !Decode(player->program, std::strlen(player->program), program) ||
-        !Decode(player->bridgeFile, std::strlen(player->bridgeFile), file))
+        !Decode(player->bridgeFile, std::strlen(player->bridgeFile), file) ||
+        !Decode(player->subfolder, std::strlen(player->subfolder), subfolder))
         return false;
     // A rewritten per-user value must not aim the installer at a folder that is no player's.
-    if (!IsCanonical(bridge) || !IsDirectory(folder) || !IsFile(folder + program)) return false;
+    if (!IsCanonical(bridge) || !IsPlainDirectory(folder) || !IsFile(folder + program)) return false;
+    if (!subfolder.empty() && !IsPlainDirectory(folder + subfolder)) return false;
     if (!SamePath(request.first, bridge)) return false;
     if (request.operation == kOperationUninstall) return request.second.empty();
     const std::wstring source = installerDir + file;
