@@ -11,7 +11,11 @@
 //   allocs    heap allocations per GetText call, counted by redirecting the plug-in's
 //             imports of the C runtime's allocation functions to counting wrappers
 //             (for Winamp, and for a WMP setting whose answer copy is one allocation)
-// The last line is the ratio gettext / floor.
+//   WMP       a setting that targets Windows Media Player with three custom attributes,
+//             against its own floor: the record's two Lock/Unlock pairs and 19552-byte copy,
+//             plus the answer's exchange mutex, one open/map/close of the answer region and
+//             the copy of its list
+// The last lines are the ratios gettext / floor for Winamp, then for WMP.
 #include <windows.h>
 
 #include <cstdio>
@@ -111,7 +115,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     ::WritePrivateProfileStringW(L"Main", L"Version", L"2", ini.c_str());
-    ::WritePrivateProfileStringW(L"Main", L"MivolaNum", L"2", ini.c_str());
+    ::WritePrivateProfileStringW(L"Main", L"MivolaNum", L"3", ini.c_str());
     ::WritePrivateProfileStringW(L"Mivola000", L"TargetPlayer", L"Winamp", ini.c_str());
     ::WritePrivateProfileStringW(L"Mivola000", L"Format", L"\"%title - %artist [%pos/%len] %playmark\"", ini.c_str());
 
@@ -119,6 +123,11 @@ int wmain(int argc, wchar_t** argv) {
     // it shows that the allocation counter sees the one allocation that path makes.
     ::WritePrivateProfileStringW(L"Mivola001", L"TargetPlayer", L"WMP", ini.c_str());
     ::WritePrivateProfileStringW(L"Mivola001", L"Format", L"\"%title %{Mood}\"", ini.c_str());
+
+    // Setting 3 targets Windows Media Player with three custom attributes.
+    ::WritePrivateProfileStringW(L"Mivola002", L"TargetPlayer", L"WMP", ini.c_str());
+    ::WritePrivateProfileStringW(L"Mivola002", L"Format",
+                                 L"\"%title - %artist [%pos/%len] %playmark %{WM/Year} %{Mood} %{WM/Composer}\"", ini.c_str());
 
     SharedRegion bridge;
     if (bridge.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize) > RegionExisted) return 3;
@@ -140,6 +149,10 @@ int wmain(int argc, wchar_t** argv) {
     ListBuilder answer;
     answer.Add(L"Mood");
     answer.Add(L"calm");
+    answer.Add(L"WM/Year");
+    answer.Add(L"2003");
+    answer.Add(L"WM/Composer");
+    answer.Add(L"\u4e45\u77f3 \u8b72 (Joe Hisaishi)");
     const std::vector<wchar_t>& units = answer.Finish();
     WriteList(answerMutex, answerRegion, kAnswerRegion, units.data(), static_cast<uint32_t>(units.size()));
 
@@ -193,13 +206,56 @@ int wmain(int argc, wchar_t** argv) {
     });
     double estimate = PerCallMicroseconds(iterations, [&] { getText(1, 1, 0, nullptr, 0, 0); });
 
+    // Windows Media Player: GetText of setting 3 against its own floor.
+    int wmp3Length = getText(1, 3, 0, nullptr, 0, 0);
+    std::vector<wchar_t> wmp3Buffer(static_cast<size_t>(wmp3Length));
+    int wmp3Written = getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0);
+    std::printf("WMP text: %d units, size estimate %d\n", wmp3Written, wmp3Length);
+    for (int i = 0; i < 1000; ++i) getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0);
+    before = g_allocations;
+    double wmpGettext = PerCallMicroseconds(iterations, [&] { getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0); });
+    double wmp3Allocs = static_cast<double>(g_allocations - before) / iterations;
+    SharedRegion wmpReader;
+    wmpReader.Open("ZEQ_Plugin_WMP_Info", kNowPlayingRecordSize);
+    NamedMutex floorMutex;
+    floorMutex.Create(kAnswerMutex, false);
+    char answerMapping[kRegionNameCapacity];
+    ComposeObjectName(answerMapping, sizeof answerMapping, kAnswerRegion, "_FileMap");
+    static wchar_t answerCopy[4096];
+    double wmpFloor = PerCallMicroseconds(iterations, [&] {
+        wmpReader.Lock();
+        volatile uint32_t magic = static_cast<NowPlayingRecord*>(wmpReader.View())->Magic;
+        (void)magic;
+        wmpReader.Unlock();
+        wmpReader.Lock();
+        std::memcpy(&copy, wmpReader.View(), sizeof copy);
+        wmpReader.Unlock();
+        floorMutex.Lock();
+        HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, answerMapping);
+        if (mapping) {
+            if (const void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) {
+                uint32_t count;
+                std::memcpy(&count, view, 4);
+                if (count <= sizeof answerCopy / sizeof answerCopy[0])
+                    std::memcpy(answerCopy, static_cast<const char*>(view) + 4, 2 * static_cast<size_t>(count));
+                ::UnmapViewOfFile(view);
+            }
+            ::CloseHandle(mapping);
+        }
+        floorMutex.Unlock();
+    });
+
     std::printf("iterations: %d\n", iterations);
     std::printf("gettext:  %.3f us/call\n", gettext);
     std::printf("floor:    %.3f us/call\n", floor);
     std::printf("estimate: %.3f us/call\n", estimate);
     std::printf("allocs:   %.3f per GetText call (Winamp)\n", allocs);
     std::printf("allocs:   %.3f per GetText call (WMP, copies the attribute answer)\n", wmpAllocs);
+    std::printf("WMP gettext: %.3f us/call (three custom attributes)\n", wmpGettext);
+    std::printf("WMP floor:   %.3f us/call\n", wmpFloor);
+    std::printf("allocs:   %.3f per GetText call (WMP, three custom attributes)\n", wmp3Allocs);
     std::printf("ratio gettext/floor: %.3f\n", gettext / floor);
+    std::printf("ratio gettext/floor (WMP): %.3f\n", wmpGettext / wmpFloor);
 
     free();
     module.reset();

@@ -49,25 +49,40 @@ bool WriteList(NamedMutex& exchangeMutex, SharedRegion& own, const char* regionN
     return ok;
 }
 
+// The reader does without SharedRegion::Open: it wants only a region that a writer already
+// holds, and opening the mapping alone creates nothing when the writer is absent; the region's
+// embedded mutex, unused by the exchange, is neither created nor opened. One view of the whole
+// mapping serves both the count and the list; its size (whole pages) bounds N.
+namespace {
+
+// Copies the list out of the mapping `mappingName`, if it exists and holds a well-formed list.
+// Everything it opens is closed again when it returns.
+bool CopyListOut(const char* mappingName, std::vector<wchar_t>& out) {
+    unique_handle mapping(::OpenFileMappingA(FILE_MAP_READ, FALSE, mappingName));
+    if (!mapping) return false;
+    unique_view view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) return false;
+    MEMORY_BASIC_INFORMATION info{};
+    size_t mapped = ::VirtualQuery(view.get(), &info, sizeof info) ? info.RegionSize : 0;
+    const auto* bytes = static_cast<const unsigned char*>(view.get());
+    uint32_t count = 0;
+    if (mapped >= 4) std::memcpy(&count, bytes, 4);
+    // A count the mapping cannot hold is corrupt; so are 0 and implausible ones.
+    if (count == 0 || count > kMaxListUnits || 4 + 2 * static_cast<size_t>(count) > mapped) return false;
+    out.resize(count);
+    std::memcpy(out.data(), bytes + 4, 2 * static_cast<size_t>(count));
+    return out[count - 1] == L'\0';
+}
+
+}  // namespace
+
 bool ReadList(NamedMutex& exchangeMutex, const char* regionName, std::vector<wchar_t>& out) {
     out.clear();
+    char mappingName[kRegionNameCapacity];
+    if (!ComposeObjectName(mappingName, sizeof mappingName, regionName, "_FileMap")) return false;
+    // The region is closed again before the mutex goes, so the next writer finds no one holding it.
     exchangeMutex.Lock();
-    bool ok = false;
-    {
-        SharedRegion region;
-        if (region.Open(regionName, 4) == RegionExisted) {
-            uint32_t count;
-            std::memcpy(&count, region.View(), 4);
-            // Map the whole list before touching it; a mapping smaller than N claims fails here.
-            if (count != 0 && count <= kMaxListUnits && region.Open(regionName, 4 + 2 * count) == RegionExisted) {
-                const auto* view = static_cast<const unsigned char*>(region.View());
-                out.resize(count);
-                std::memcpy(out.data(), view + 4, 2 * static_cast<size_t>(count));
-                ok = out[count - 1] == L'\0';
-            }
-        }
-        region.Close();
-    }
+    bool ok = CopyListOut(mappingName, out);
     exchangeMutex.Unlock();
     if (!ok) out.clear();
     return ok;

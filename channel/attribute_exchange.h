@@ -47,8 +47,8 @@ private:
 bool WriteList(NamedMutex& exchangeMutex, SharedRegion& own, const char* regionName, const wchar_t* units, uint32_t count);
 
 // Copies a list out under the exchange mutex. False means "no list": the region is absent,
-// N is 0 or implausible, the mapping is smaller than 4 + 2N bytes, or the list does not
-// end in NUL within its N units. Leaves nothing open.
+// N is 0 or implausible, the mapping (whole pages) is smaller than 4 + 2N bytes, or the list
+// does not end in NUL within its N units. Opens only an existing region; leaves nothing open.
 bool ReadList(NamedMutex& exchangeMutex, const char* regionName, std::vector<wchar_t>& out);
 
 // Finds name in an answer list (pairs of name and value), folding ASCII case; the first match

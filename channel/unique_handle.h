@@ -69,7 +69,7 @@ using unique_view = unique_resource<detail::null_traits<void*, detail::unmap_vie
 using unique_hmodule = unique_resource<detail::null_traits<HMODULE, detail::free_library>>;
 using unique_hwnd = unique_resource<detail::null_traits<HWND, detail::destroy_window>>;
 using unique_hlocal = unique_resource<detail::null_traits<void*, detail::local_free>>;
-// Open registry keys (RegOpenKeyEx, RegCreateKeyEx).
+// Registry keys opened or created by the caller (never the predefined roots).
 using unique_hkey = unique_resource<detail::null_traits<HKEY, detail::close_key>>;
 
 }  // namespace mivola

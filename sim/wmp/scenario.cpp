@@ -1,0 +1,180 @@
+#include "scenario.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "unique_handle.h"
+
+namespace wmp_sim {
+
+namespace {
+
+std::wstring FromUtf8(const std::string& s) {
+    if (s.empty()) return std::wstring();
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
+}
+
+bool ParseInteger(const std::string& s, long long& value) {
+    if (s.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    value = std::strtoll(s.c_str(), &end, 0);
+    return errno == 0 && end && *end == '\0';
+}
+
+bool ParseDouble(const std::string& s, double& value) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(s.c_str(), &end);
+    return end && *end == '\0';
+}
+
+void Split(const std::string& line, std::string& key, std::string& value) {
+    size_t space = line.find(' ');
+    key = line.substr(0, space);
+    value = space == std::string::npos ? std::string() : line.substr(space + 1);
+}
+
+bool ParseStep(const std::string& value, Step& step) {
+    std::string at, rest, action, argument;
+    Split(value, at, rest);
+    long long ms = 0;
+    if (!ParseInteger(at, ms) || ms < 0) return false;
+    step.atMs = static_cast<ULONGLONG>(ms);
+    Split(rest, action, argument);
+    if (action == "state" || action == "media" || action == "slow") {
+        if (!ParseInteger(argument, step.number)) return false;
+        step.action = action == "state" ? StepAction::State : action == "media" ? StepAction::Media : StepAction::Slow;
+        return true;
+    }
+    if (action == "status") {
+        step.action = StepAction::Status;
+        step.text = FromUtf8(argument);
+        return true;
+    }
+    if (action == "core" && (argument == "on" || argument == "off")) {
+        step.action = argument == "on" ? StepAction::CoreOn : StepAction::CoreOff;
+        return true;
+    }
+    if (action == "config" && argument.empty()) {
+        step.action = StepAction::Config;
+        return true;
+    }
+    if (action == "quit" && argument.empty()) {
+        step.action = StepAction::Quit;
+        return true;
+    }
+    return false;
+}
+
+bool ParseAttribute(const std::string& value, MediaItem& item, bool repeated) {
+    size_t eq = value.find('=');
+    if (eq == std::string::npos || eq == 0) return false;
+    std::wstring name = FromUtf8(value.substr(0, eq));
+    std::string rest = value.substr(eq + 1);
+    if (!repeated) {
+        item.attributes.emplace_back(name, FromUtf8(rest));
+        return true;
+    }
+    // attrrepeat <name>=<count> <text>: the text repeated count times.
+    std::string count, text;
+    Split(rest, count, text);
+    long long n = 0;
+    if (!ParseInteger(count, n) || n < 0 || n > 1000000) return false;
+    std::wstring unit = FromUtf8(text), whole;
+    for (long long i = 0; i < n; ++i) whole += unit;
+    item.attributes.emplace_back(name, whole);
+    return true;
+}
+
+bool ParseLine(const std::string& line, Scenario& scenario) {
+    std::string key, value;
+    Split(line, key, value);
+    PlayerState& s = scenario.initial;
+    long long n = 0;
+    if (key == "version") s.version = FromUtf8(value);
+    else if (key == "status") s.status = FromUtf8(value), s.hasStatus = true;
+    else if (key == "nostatus" && value.empty()) s.hasStatus = false;
+    else if (key == "state" && ParseInteger(value, n)) s.state = static_cast<LONG>(n);
+    else if (key == "current" && ParseInteger(value, n)) s.current = static_cast<int>(n);
+    else if (key == "slow" && ParseInteger(value, n) && n >= 0) s.slowMs = static_cast<DWORD>(n);
+    else if (key == "calls" && (value == "on" || value == "off")) s.logCalls = value == "on";
+    else if (key == "core" && value == "later") scenario.coreAtStart = false;
+    else if (key == "protocol") s.protocol = FromUtf8(value);
+    else if (key == "network") {
+        std::string name, number;
+        Split(value, name, number);
+        if (!ParseInteger(number, n)) return false;
+        for (int i = 0; i < NetCount; ++i) {
+            if (name == kNetworkNames[i]) {
+                s.network[i] = static_cast<LONG>(n);
+                return true;
+            }
+        }
+        return false;
+    } else if (key == "media" && value.empty()) s.media.emplace_back();
+    else if (key == "at") {
+        Step step;
+        if (!ParseStep(value, step)) return false;
+        scenario.script.push_back(step);
+    } else {
+        if (s.media.empty()) return false;
+        MediaItem& item = s.media.back();
+        double d = 0;
+        if (key == "name") item.name = FromUtf8(value);
+        else if (key == "noname" && value.empty()) item.hasName = false;
+        else if (key == "url") item.url = FromUtf8(value);
+        else if (key == "nourl" && value.empty()) item.hasUrl = false;
+        else if (key == "duration" && ParseDouble(value, d)) item.duration = d;
+        else if (key == "width" && ParseInteger(value, n)) item.width = static_cast<LONG>(n);
+        else if (key == "height" && ParseInteger(value, n)) item.height = static_cast<LONG>(n);
+        else if (key == "attr") return ParseAttribute(value, item, false);
+        else if (key == "attrrepeat") return ParseAttribute(value, item, true);
+        else return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseScenario(const std::string& utf8, Scenario& scenario, std::string& error) {
+    scenario = Scenario();
+    size_t pos = 0;
+    if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
+    for (int number = 1; pos < utf8.size(); ++number) {
+        size_t end = utf8.find('\n', pos);
+        if (end == std::string::npos) end = utf8.size();
+        std::string line = utf8.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (!ParseLine(line, scenario)) {
+            error = "scenario line " + std::to_string(number) + " not understood: " + line;
+            return false;
+        }
+    }
+    std::stable_sort(scenario.script.begin(), scenario.script.end(),
+                     [](const Step& a, const Step& b) { return a.atMs < b.atMs; });
+    return true;
+}
+
+bool LoadScenario(const std::wstring& path, Scenario& scenario, std::string& error) {
+    mivola::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        error = "scenario file cannot be opened";
+        return false;
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    return ParseScenario(bytes, scenario, error);
+}
+
+}  // namespace wmp_sim
