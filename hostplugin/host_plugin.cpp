@@ -6,6 +6,7 @@
 
 #include "ansi_text.h"
 #include "attribute_exchange.h"
+#include "dialogs.h"
 #include "now_playing_record.h"
 #include "players.h"
 #include "region_names.h"
@@ -112,22 +113,18 @@ bool HostPlugin::IsLive(size_t row) {
 }
 
 int HostPlugin::ShowSetting(int funcIndex, int settingIndex, HWND parent) {
-    (void)settingIndex;
-    (void)parent;
     if (funcIndex == 0) {
         // The bridge reads its settings only when it starts, so it is restarted around the dialog.
         launcher_.Stop();
+        RunPluginSettingsDialog(*this, parent);
         return main_.iTunesCheck && launcher_.Start() ? 1 : 0;
     }
-    if (funcIndex == kTextFunction) return 0;
+    if (funcIndex == kTextFunction) return static_cast<int>(RunFormatSettingDialog(*this, settingIndex, parent));
     // Wraps instead of overflowing for the smallest int.
     return static_cast<int>(static_cast<unsigned>(funcIndex) - 1u);
 }
 
-int HostPlugin::ShowAbout(HWND parent) {
-    (void)parent;
-    return 0;
-}
+int HostPlugin::ShowAbout(HWND parent) { return static_cast<int>(RunVersionDialog(*this, parent)); }
 
 void HostPlugin::SaveMainSettings() {
     // "Version" 2 makes the next load read the current sections; settings loaded from the old

@@ -26,6 +26,10 @@ public:
 
     // The DLL's own module; Init finds the settings beside it.
     void SetModule(HMODULE module) { module_ = module; }
+    // The module whose resources hold the dialogs.
+    HMODULE Module() const { return module_; }
+    // Folder of the plug-in, with a trailing backslash; set by Init.
+    const std::string& ModuleDir() const { return moduleDir_; }
 
     int Init();
     // Init with an explicit module directory (trailing backslash).

@@ -4,9 +4,17 @@
 // size), and calls Free and unloads before it exits.
 //
 // Usage: zeqhost [--watch SECONDS] [--setting N] [--no-free] PATH\Mivola.zeqp
+//        zeqhost (--settings | --edit N | --about) [--click ID] [--close-after SECONDS] PATH\Mivola.zeqp
+//        zeqhost --bridges
 //   --watch SECONDS  print the texts once a second, SECONDS times (default: once)
 //   --setting N      only setting N (names and texts)
 //   --no-free        unload without calling Free, as a careless host would
+//   --settings       open the plug-in's settings dialog (ShowSetting 0) instead of fetching texts
+//   --edit N         open the dialog of setting N (ShowSetting 1, N)
+//   --about          open the version dialog (ShowAbout)
+//   --click ID       once the dialog is up, click its control ID (as the user would)
+//   --close-after S  S seconds after the dialog is up, cancel every window it shows
+//   --bridges        print the bridges running now, as the version dialog lists them
 //
 // Output is UTF-8, one item a line; N is a setting number, texts are shown as they stand
 // except that CR, LF and backslash are written \r, \n and \\:
@@ -25,6 +33,10 @@
 //   text N: ...                     what the buffer holds afterwards
 //   text N untouched                GetText left every unit of the buffer as it was
 //   done                            after Free (or without it) and unloading
+//   window: TITLE                   a window of the dialog's thread became visible
+//   dialog result: 0                what ShowSetting or ShowAbout returned
+//   bridge: NAME | VERSION | PATH   one running bridge (--bridges), in the dialog's order
+//   bridges: none                   no bridge runs
 // Exit codes: 0 done, 1 usage, 2 the plug-in does not load, 3 an export is missing.
 #include <windows.h>
 
@@ -32,12 +44,20 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "bridge_identity_record.h"
+#include "region_names.h"
+#include "shared_region.h"
 
 namespace {
 
@@ -169,7 +189,101 @@ void PrintText(const Plugin& p, int n) {
 
 int Usage() {
     Line("usage: zeqhost [--watch SECONDS] [--setting N] [--no-free] PATH\\Mivola.zeqp");
+    Line("       zeqhost (--settings | --edit N | --about) [--click ID] [--close-after SECONDS] PATH\\Mivola.zeqp");
+    Line("       zeqhost --bridges");
     return 1;
+}
+
+std::string Bounded(const wchar_t* field, size_t capacity) {
+    size_t n = 0;
+    while (n < capacity && field[n]) ++n;
+    return Utf8(field, n);
+}
+
+// The identity records of the four player keys, in the version dialog's order.
+void PrintBridges() {
+    bool any = false;
+    for (const char* key : {"Auto", "WMP", "Winamp", "iTunes"}) {
+        char name[mivola::kRegionNameMax];
+        if (!mivola::IdentityRegionName(name, key)) continue;
+        mivola::BridgeIdentityRecord record{};
+        mivola::SharedRegion region;
+        if (region.Open(name, mivola::kBridgeIdentityRecordSize) == mivola::RegionExisted) {
+            region.Lock();
+            std::memcpy(&record, region.View(), sizeof record);
+            region.Unlock();
+        }
+        region.Close();
+        if (!record.ModulePath[0]) continue;
+        any = true;
+        Line("bridge: " + FromCp932(record.Description, sizeof record.Description) + " | " +
+             Bounded(record.PlayerVersion, 64) + " | " + Bounded(record.ModulePath, 4096));
+    }
+    if (!any) Line("bridges: none");
+}
+
+// Plays the user at a dialog run on another thread: reports each window it shows, clicks one
+// control once, and cancels everything after a while.
+struct DialogDriver {
+    DWORD threadId = 0;
+    int clickId = 0;
+    int closeAfterMs = 0;
+    std::atomic<bool> finished{false};
+};
+
+struct WindowList {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM lParam) {
+    if (::IsWindowVisible(window)) reinterpret_cast<WindowList*>(lParam)->windows.push_back(window);
+    return TRUE;
+}
+
+void DriveDialog(DialogDriver& driver) {
+    std::set<HWND> seen;
+    ULONGLONG shownAt = 0;
+    bool clicked = false;
+    while (!driver.finished) {
+        WindowList list;
+        ::EnumThreadWindows(driver.threadId, CollectWindow, reinterpret_cast<LPARAM>(&list));
+        for (HWND window : list.windows) {
+            if (!seen.insert(window).second) continue;
+            wchar_t title[256] = L"";
+            ::GetWindowTextW(window, title, 256);
+            Line("window: " + Utf8(title, std::wcslen(title)));
+            std::fflush(stdout);
+            if (!shownAt) shownAt = ::GetTickCount64();
+            if (driver.clickId && !clicked) {
+                clicked = true;
+                HWND control = ::GetDlgItem(window, driver.clickId);
+                ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(driver.clickId, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+            }
+        }
+        if (shownAt && driver.closeAfterMs > 0 && ::GetTickCount64() - shownAt >= static_cast<ULONGLONG>(driver.closeAfterMs)) {
+            // The newest window first: a message box, then the dialog under it.
+            if (!list.windows.empty()) ::PostMessageW(list.windows.front(), WM_COMMAND, IDCANCEL, 0);
+            ::Sleep(300);
+        }
+        ::Sleep(100);
+    }
+}
+
+enum class DialogMode { None, Settings, Edit, About };
+
+int RunDialog(const Plugin& p, DialogMode mode, int setting, int clickId, int closeAfterSeconds) {
+    DialogDriver driver;
+    driver.threadId = ::GetCurrentThreadId();
+    driver.clickId = clickId;
+    driver.closeAfterMs = closeAfterSeconds * 1000;
+    std::thread helper([&driver] { DriveDialog(driver); });
+    int result = mode == DialogMode::About ? p.showAbout(nullptr)
+                 : mode == DialogMode::Edit ? p.showSetting(1, setting, nullptr)
+                                            : p.showSetting(0, 0, nullptr);
+    driver.finished = true;
+    helper.join();
+    Line("dialog result: " + std::to_string(result));
+    return result;
 }
 
 }  // namespace
@@ -181,8 +295,24 @@ int wmain(int argc, wchar_t** argv) {
     int rounds = 1, only = 0;
     bool callFree = true;
     const wchar_t* path = nullptr;
+    DialogMode dialog = DialogMode::None;
+    int editSetting = 0, clickId = 0, closeAfter = 0;
     for (int i = 1; i < argc; ++i) {
-        if (std::wcscmp(argv[i], L"--watch") == 0 && i + 1 < argc) {
+        if (std::wcscmp(argv[i], L"--bridges") == 0 && argc == 2) {
+            PrintBridges();
+            return 0;
+        } else if (std::wcscmp(argv[i], L"--settings") == 0) {
+            dialog = DialogMode::Settings;
+        } else if (std::wcscmp(argv[i], L"--edit") == 0 && i + 1 < argc) {
+            dialog = DialogMode::Edit;
+            editSetting = _wtoi(argv[++i]);
+        } else if (std::wcscmp(argv[i], L"--about") == 0) {
+            dialog = DialogMode::About;
+        } else if (std::wcscmp(argv[i], L"--click") == 0 && i + 1 < argc) {
+            clickId = _wtoi(argv[++i]);
+        } else if (std::wcscmp(argv[i], L"--close-after") == 0 && i + 1 < argc) {
+            closeAfter = std::max(1, _wtoi(argv[++i]));
+        } else if (std::wcscmp(argv[i], L"--watch") == 0 && i + 1 < argc) {
             rounds = std::max(1, _wtoi(argv[++i]));
         } else if (std::wcscmp(argv[i], L"--setting") == 0 && i + 1 < argc) {
             only = _wtoi(argv[++i]);
@@ -212,6 +342,13 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     p.init();
+    if (dialog != DialogMode::None) {
+        RunDialog(p, dialog, editSetting, clickId, closeAfter);
+        if (callFree) p.free();
+        ::FreeLibrary(module);
+        Line("done");
+        return 0;
+    }
     PrintInfo(p);
     char func[kFuncInfoSize] = {};
     p.getFuncInfo(1, func);

@@ -11,6 +11,7 @@
 #include "attribute_exchange.h"
 #include "now_playing_record.h"
 #include "peer_arch.h"
+#include "dialog_driver.h"
 #include "plugin_test_support.h"
 #include "region_names.h"
 #include "unique_handle.h"
@@ -153,7 +154,14 @@ TEST(PluginDll, StartsTheBridgeAndEndsItOnlyWhenUnloaded) {
     EXPECT_EQ(BridgeLog(folder), "start ZEQ_Plugin_iTunes show 0\n") << "hidden, with the one parameter";
 
     // Around the settings dialog the bridge is ended and started again.
-    EXPECT_EQ(showSetting(0, 0, nullptr), 1);
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDCANCEL);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 1);
+    }
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 2 && Count(BridgeLog(folder), "exit") == 1; }))
         << BridgeLog(folder);
     EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 1u);
@@ -164,6 +172,34 @@ TEST(PluginDll, StartsTheBridgeAndEndsItOnlyWhenUnloaded) {
     module.reset();
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 2; })) << BridgeLog(folder);
     EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 2u);
+}
+
+// Switched off in the settings dialog: the bridge is ended and stays ended.
+TEST(PluginDll, UncheckingTheBridgeLeavesItStopped) {
+    ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\n", Arch::Same, true);
+    ASSERT_TRUE(folder.Ready());
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, 1010);
+        Click(dialog, IDOK);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 0);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 1; })) << BridgeLog(folder);
+    EXPECT_FALSE(WaitUntil([] { return FindBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(Count(BridgeLog(folder), "start"), 1u);
+    freeFn();
 }
 
 TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {

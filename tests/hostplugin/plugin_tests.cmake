@@ -5,6 +5,7 @@ mivola_warnings(fake_itunes_bridge)
 
 mivola_test(plugin_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_plugin_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_dll_test.cpp)
@@ -17,3 +18,25 @@ configure_file(${CMAKE_SOURCE_DIR}/hostplugin/Setting.ini ${CMAKE_CURRENT_BINARY
 mivola_static_test(exports mivola_hostplugin
   ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
           -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
+
+# The dialogs of the real plug-in, driven with window messages (needs a display).
+mivola_test(dialog_tests
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_test.cpp)
+target_link_libraries(dialog_tests PRIVATE comctl32)
+add_dependencies(dialog_tests mivola_hostplugin zeqhost)
+
+# Bridge installation: player folders, the settings dialog with the real installer, and the
+# installer's refusals. The tests change this prefix's registry and put it back.
+mivola_test(installation_tests
+  ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installation_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/player_folder_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installation_test.cpp)
+target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32)
+add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola)
+if(TARGET ZEQ_Mivola_WMP)
+  add_dependencies(installation_tests ZEQ_Mivola_WMP)
+endif()

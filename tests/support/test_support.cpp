@@ -166,13 +166,16 @@ void Peer::Release() {
     if (quit_) ::SetEvent(quit_.get());
 }
 
-TempDir::TempDir() {
-    wchar_t base[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, base);
+TempDir::TempDir() : TempDir(std::wstring()) {}
+
+TempDir::TempDir(const std::wstring& parent) {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring base = parent.empty() ? std::wstring(temp) : parent;
     // Process ids come round again under Wine; a folder an earlier run could not remove (a
     // module still loaded) would hand this test its stale files, so take the next free name.
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        path_ = std::wstring(base) + Widen(UniqueName("mivola_test")) + L"\\";
+        path_ = base + Widen(UniqueName("mivola_test")) + L"\\";
         if (::CreateDirectoryW(path_.c_str(), nullptr) || ::GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
 }

@@ -90,6 +90,8 @@ private:
 class TempDir {
 public:
     TempDir();
+    // Under parent (trailing backslash) instead of the temporary folder.
+    explicit TempDir(const std::wstring& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

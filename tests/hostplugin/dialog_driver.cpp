@@ -1,0 +1,223 @@
+#include "dialog_driver.h"
+
+#include <commctrl.h>
+
+#include "plugin_test_support.h"
+
+namespace mivola::test {
+
+namespace {
+
+struct Search {
+    std::wstring title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTitled(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    if (!::IsWindowVisible(window)) return TRUE;
+    wchar_t title[256] = L"";
+    ::GetWindowTextW(window, title, 256);
+    if (search->title == title) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CancelWindow(HWND window, LPARAM) {
+    if (::IsWindowVisible(window)) ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+DialogThread::DialogThread(std::function<int()> show) : done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    HANDLE started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, show, started] {
+        threadId_ = ::GetCurrentThreadId();
+        ::SetEvent(started);
+        result_ = show();
+        ::SetEvent(done_.get());
+    });
+    ::WaitForSingleObject(started, 10000);
+    ::CloseHandle(started);
+}
+
+DialogThread::~DialogThread() {
+    for (int i = 0; i < 100 && !Finish(0); ++i) {
+        ::EnumThreadWindows(threadId_, CancelWindow, 0);
+        ::Sleep(100);
+    }
+    if (!joined_) {
+        // Still stuck: the process is about to fail anyway; do not block its exit.
+        thread_.detach();
+        joined_ = true;
+    }
+}
+
+HWND DialogThread::WaitWindow(const std::wstring& title, DWORD timeoutMs) const {
+    Search search{title, nullptr};
+    WaitUntil(
+        [&] {
+            ::EnumThreadWindows(threadId_, FindTitled, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+bool DialogThread::Finish(DWORD timeoutMs) {
+    if (joined_) return true;
+    if (::WaitForSingleObject(done_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    thread_.join();
+    joined_ = true;
+    return true;
+}
+
+LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[2048] = L"";
+    SendTo(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring ItemText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
+
+void SetItemText(HWND dialog, int id, const std::wstring& text) {
+    SendTo(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Click(HWND dialog, int id) { SendTo(::GetDlgItem(dialog, id), BM_CLICK); }
+
+void PostClick(HWND dialog, int id) { ::PostMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::vector<std::wstring> ListRows(HWND list) {
+    std::vector<std::wstring> rows;
+    HWND header = reinterpret_cast<HWND>(SendTo(list, LVM_GETHEADER));
+    int columns = static_cast<int>(SendTo(header, HDM_GETITEMCOUNT));
+    int count = static_cast<int>(SendTo(list, LVM_GETITEMCOUNT));
+    for (int row = 0; row < count; ++row) {
+        std::wstring line;
+        for (int column = 0; column < columns; ++column) {
+            // The list belongs to this process, so its buffer can be handed over directly.
+            wchar_t text[4200] = L"";
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = 4200;
+            SendTo(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+            if (column) line += L" | ";
+            line += text;
+        }
+        rows.push_back(line);
+    }
+    return rows;
+}
+
+namespace {
+
+struct BoxParts {
+    MessageBoxSeen* seen;
+    HICON information;
+    HICON warning;
+};
+
+BOOL CALLBACK ReadBoxPart(HWND child, LPARAM lParam) {
+    auto* parts = reinterpret_cast<BoxParts*>(lParam);
+    wchar_t cls[32] = L"";
+    ::GetClassNameW(child, cls, 32);
+    if (lstrcmpiW(cls, L"Static") == 0) {
+        HICON icon = reinterpret_cast<HICON>(SendTo(child, STM_GETICON));
+        if (icon) {
+            parts->seen->information = parts->seen->information || icon == parts->information;
+            parts->seen->warning = parts->seen->warning || icon == parts->warning;
+        } else if (!TextOf(child).empty()) {
+            parts->seen->text = TextOf(child);
+        }
+    } else if (lstrcmpiW(cls, L"Button") == 0) {
+        ++parts->seen->buttons;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+namespace {
+struct Visible {
+    std::vector<HWND> windows;
+};
+BOOL CALLBACK CollectVisible(HWND window, LPARAM lParam) {
+    if (::IsWindowVisible(window)) reinterpret_cast<Visible*>(lParam)->windows.push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+MessageBoxSeen WaitMessageBox(const DialogThread& thread, const std::wstring& caption, HWND keep,
+                              std::vector<std::wstring>* others) {
+    MessageBoxSeen seen;
+    WaitUntil(
+        [&] {
+            Visible visible;
+            ::EnumThreadWindows(thread.ThreadId(), CollectVisible, reinterpret_cast<LPARAM>(&visible));
+            for (HWND window : visible.windows) {
+                if (TextOf(window) == caption) {
+                    seen.window = window;
+                    return true;
+                }
+                if (keep && window != keep) {
+                    if (others) others->push_back(TextOf(window));
+                    ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                    ::PostMessageW(window, WM_CLOSE, 0, 0);
+                }
+            }
+            return false;
+        },
+        15000);
+    if (!seen.window) return seen;
+    seen.caption = TextOf(seen.window);
+    BoxParts parts{&seen, ::LoadIconW(nullptr, IDI_INFORMATION), ::LoadIconW(nullptr, IDI_WARNING)};
+    ::EnumChildWindows(seen.window, ReadBoxPart, reinterpret_cast<LPARAM>(&parts));
+    return seen;
+}
+
+namespace {
+template <typename T>
+void Bind(HMODULE module, const char* name, T& fn) {
+    fn = reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+}  // namespace
+
+LoadedPlugin::LoadedPlugin(const std::wstring& dll) : module_(::LoadLibraryW(dll.c_str())) {
+    if (!module_) return;
+    int(WINAPI* init)() = nullptr;
+    Bind(module_.get(), "Init", init);
+    Bind(module_.get(), "Free", free_);
+    Bind(module_.get(), "ShowSetting", showSetting_);
+    Bind(module_.get(), "ShowAbout", showAbout_);
+    Bind(module_.get(), "GetFuncSettingName", getName_);
+    ready_ = init && free_ && showSetting_ && showAbout_ && getName_ && init() == 0;
+}
+
+LoadedPlugin::~LoadedPlugin() {
+    if (ready_) free_();
+}
+
+std::string LoadedPlugin::SettingName(int n) const {
+    char name[256] = "";
+    getName_(1, n, name, sizeof name);
+    return name;
+}
+
+std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+    wchar_t value[4096] = L"";
+    ::GetPrivateProfileStringW(section, key, L"<missing>", value, 4096, file.c_str());
+    return value;
+}
+
+}  // namespace mivola::test
