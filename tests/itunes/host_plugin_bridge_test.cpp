@@ -2,6 +2,7 @@
 // settings dialog ends it and starts a new one, unloading ends it.
 #include <gtest/gtest.h>
 
+#include "dialog_driver.h"
 #include "itunes_fixture.h"
 
 using namespace mivola;
@@ -56,7 +57,15 @@ TEST_P(HostPluginBridge, SettingsDialogRestartsTheBridgeAndUnloadingEndsIt) {
     // at once, and no bridge would run.
     ASSERT_EQ(iTunes.Send(itunes_sim::kSimSetSlow, 200), 1);
     for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ(showSetting(0, 0, nullptr), 1);
+        {
+            // The settings dialog is modal: it is shown on a thread of its own and cancelled.
+            DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+            HWND dialog = shown.WaitWindow(L"設定");
+            ASSERT_NE(dialog, nullptr) << "round " << round;
+            Click(dialog, IDCANCEL);
+            ASSERT_TRUE(shown.Finish()) << "round " << round;
+            EXPECT_EQ(shown.Result(), 1) << "round " << round;
+        }
         ASSERT_TRUE(WaitFor([&] { return BridgeProcess() != 0 && BridgeProcess() != previous; }, 8000)) << "round " << round;
         EXPECT_TRUE(ItunesBridge::WaitText("start", 10000)) << "round " << round << ": the new bridge attaches";
         previous = BridgeProcess();
