@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "unique_handle.h"
+
 namespace mivola {
 
 namespace {
@@ -54,6 +56,32 @@ std::string SectionNames(const char* path) {
 // Drops the system's cached image of a profile file, so the next read parses the disk.
 void ForgetCached(const char* path) { ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, path); }
 
+// A name given back as it is stored: printable ASCII, and no "?" (which also stands in for a
+// character the code page cannot give).
+bool IsPlainText(const std::string& name) {
+    for (char c : name)
+        if (c < 0x20 || c > 0x7E || c == '?') return false;
+    return true;
+}
+
+std::string FileBytes(const std::string& path) {
+    unique_hfile f(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes;
+    char chunk[4096];
+    DWORD n = 0;
+    while (f && ::ReadFile(f.get(), chunk, sizeof chunk, &n, nullptr) && n) bytes.append(chunk, n);
+    return bytes;
+}
+
+bool EndsWithLineEnd(const std::string& bytes) { return !bytes.empty() && bytes.back() == '\n'; }
+
+// A text file, as opposed to one holding control characters, which a rewrite may not keep.
+bool IsTextFile(const std::string& bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n') return false;
+    return true;
+}
+
 void Remove(const std::string& path) {
     ForgetCached(path.c_str());
     ::DeleteFileA(path.c_str());
@@ -65,13 +93,20 @@ IniFileUpdate::IniFileUpdate(const std::string& path) : path_(path), copy_(path 
     Remove(copy_);  // left by an interrupted save
     Remove(probe_);
     if (::GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    // The functions end every line they write; only a file that did not (or one that is not
+    // text at all) may end otherwise.
+    const std::string bytes = FileBytes(path_);
+    mustEndLine_ = EndsWithLineEnd(bytes) && IsTextFile(bytes);
     ok_ = ::CopyFileA(path_.c_str(), copy_.c_str(), FALSE) != FALSE;
     // A read-only file stays read-only (the replacement fails), but its copy must take the writes.
     if (ok_) ::SetFileAttributesA(copy_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    // Every value the file holds now must still be there afterwards, unless it is rewritten.
+    // Every key the file holds now must still be there afterwards. Only names of plain text are
+    // followed, and values are not compared: rewriting a file can change bytes that are no
+    // valid text in its code page.
     for (const std::string& section : Split(SectionNames(path_.c_str())))
-        for (const std::string& key : Split(Read(section.c_str(), nullptr, path_.c_str())))
-            kept_[Folded(section, key)] = {section, key, Read(section.c_str(), key.c_str(), path_.c_str())};
+        if (IsPlainText(section))
+            for (const std::string& key : Split(Read(section.c_str(), nullptr, path_.c_str())))
+                if (IsPlainText(key)) kept_[Folded(section, key)] = {section, key, std::string()};
 }
 
 IniFileUpdate::~IniFileUpdate() {
@@ -95,8 +130,10 @@ bool IniFileUpdate::Commit() {
     if (!ok_ || committed_) return false;
     ForgetCached(copy_.c_str());
     ForgetCached(probe_.c_str());
+    // A copy cut short has lost its last keys, or ends inside a line.
+    if (mustEndLine_ && !EndsWithLineEnd(FileBytes(copy_))) return false;
     for (const auto& [id, e] : kept_)
-        if (Read(e.section.c_str(), e.key.c_str(), copy_.c_str()) != e.value) return false;
+        if (Read(e.section.c_str(), e.key.c_str(), copy_.c_str()) == kMissing) return false;
     for (const auto& [id, e] : written_) {
         const std::string got = Read(e.section.c_str(), e.key.c_str(), copy_.c_str());
         if (got == kMissing || got != Read(e.section.c_str(), e.key.c_str(), probe_.c_str())) return false;

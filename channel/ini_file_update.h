@@ -2,8 +2,9 @@
 // rewrite the whole file on every write; on a full disk they can leave it cut short and still
 // report success, losing settings that were not even being changed. An update writes into a
 // copy beside the file with the same functions (so the bytes are the ones they would have
-// written), reads the copy back, and only when every value of the file and every value written
-// is there puts the copy in the file's place. Anything less leaves the file exactly as it was.
+// written), reads the copy back, and only when every key of the file is there, every value
+// written reads back as written, and the last line is whole, puts the copy in the file's place.
+// Anything less leaves the file exactly as it was.
 #pragma once
 
 #include <map>
@@ -36,9 +37,11 @@ private:
     // The written values alone, in a file of their own: what the copy must give back for them
     // (readers drop blanks and quotes by rules of their own, so they are asked, not imitated).
     std::string probe_;
-    // Values of the file that no write replaces, by section and key (ASCII case folded).
+    // Keys of the file that no write replaces, and the keys written, by section and key
+    // (ASCII case folded).
     std::map<std::string, Entry> kept_;
     std::map<std::string, Entry> written_;
+    bool mustEndLine_ = true;
     bool ok_ = true;
     bool committed_ = false;
 };
