@@ -8,6 +8,9 @@
 // Needs a display for the stand-in's window (run it under xvfb-run). Prints, in microseconds:
 //   GetText p50/p99/max  alone (a record published once, nobody writing)
 //                        and while the bridge publishes every 10 ms
+//   the same for a Windows Media Player setting with two custom attributes: alone (a record
+//                        and an answer published once) and while the real WMP bridge in the
+//                        WMP stand-in (sim/wmp, registered for the run) publishes every 10 ms
 //   player window round trip p50/p99/max (a message to the stand-in's window and back)
 //                        while the host is idle, and while the host holds the record's lock
 //                        for the whole measurement: the bridge's tick probes the lock without
@@ -20,8 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "attribute_exchange.h"
 #include "now_playing_record.h"
 #include "record_transfer.h"
+#include "region_names.h"
 #include "shared_region.h"
 #include "sim_protocol.h"
 #include "text_copy.h"
@@ -104,6 +109,67 @@ LRESULT Ask(HWND window, UINT message) {
     return static_cast<LRESULT>(answer);
 }
 
+// Runs a program of this architecture and waits for it; its exit code, or -1.
+long RunAndWait(std::wstring command) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    unique_handle process(pi.hProcess), thread(pi.hThread);
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &code)) return -1;
+    return static_cast<long>(code);
+}
+
+// GetText of setting 2 (WMP, two custom attributes): alone, then while the WMP bridge publishes.
+bool MeasureWmp(const std::wstring& tree, const std::wstring& dir, int iterations, GetTextFn getText, wchar_t* buffer,
+                std::vector<double>& alone, std::vector<double>& publishing) {
+    auto text = [&] { return getText(1, 2, 0, buffer, 4096, 0); };
+    SharedRegion record, answer;
+    NamedMutex answerMutex;
+    answerMutex.Create(kAnswerMutex, false);
+    if (record.Open("ZEQ_Plugin_WMP_Info", kNowPlayingRecordSize) > RegionExisted) return false;
+    static NowPlayingRecord r;
+    r.Magic = kRecordMagic;
+    r.PlayState = 3;
+    CopyText(r.Title, 1024, L"Summer Mirage");
+    PublishRecord(record, &r, sizeof r);
+    ListBuilder list;
+    for (const wchar_t* s : {L"WM/Year", L"1988", L"WM/Composer", L"Joe Hisaishi"}) list.Add(s);
+    const std::vector<wchar_t>& units = list.Finish();
+    WriteList(answerMutex, answer, kAnswerRegion, units.data(), static_cast<uint32_t>(units.size()));
+    if (text() <= 0) return false;
+    alone = Sample(iterations, text);
+    record.Close();
+    answer.Close();
+
+    const std::wstring bridge = dir + L"ZEQ_Mivola_WMP.dll", regsvr32 = L"C:\\windows\\system32\\regsvr32.exe /s ";
+    if (!::CopyFileW((tree + L"wmp\\ZEQ_Mivola_WMP.dll").c_str(), bridge.c_str(), FALSE)) return false;
+    WriteBytes(bridge + L".ini", "[Main]\r\nTiming=10\r\n");
+    WriteBytes(dir + L"wmp.txt", "state 3\nmedia\nname Summer Mirage\nattr WM/Year=1988\nattr WM/Composer=Joe Hisaishi\n");
+    if (RunAndWait(regsvr32 + L"\"" + bridge + L"\"") != 0) return false;
+    std::wstring command = L"\"" + tree + L"sim\\wmp\\wmp.exe\" --scenario \"" + dir + L"wmp.txt\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    bool ok = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi) != FALSE;
+    if (ok) {
+        unique_handle process(pi.hProcess), thread(pi.hThread);
+        // Published once the record and the answer are both there.
+        ULONGLONG until = ::GetTickCount64() + 30000;
+        while ((ok = text() > 0 && std::wcsstr(buffer, L"Hisaishi")) == false && ::GetTickCount64() < until) ::Sleep(20);
+        if (ok) publishing = Sample(iterations, text);
+        HWND player = ::FindWindowW(L"WMPlayerApp", nullptr);
+        if (player) ::PostMessageW(player, WM_CLOSE, 0, 0);
+        if (::WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) ::TerminateProcess(process.get(), 1);
+    }
+    RunAndWait(regsvr32 + L"/u \"" + bridge + L"\"");
+    ::DeleteFileW((bridge + L".ini").c_str());
+    ::DeleteFileW(bridge.c_str());
+    ::DeleteFileW((dir + L"wmp.txt").c_str());
+    return ok;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -125,8 +191,9 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     WriteBytes(dir + L"Mivola\\Setting.ini",
-               "[Main]\r\nVersion=2\r\nMivolaNum=1\r\n[Mivola000]\r\nTargetPlayer=Winamp\r\n"
-               "Format=\"%title - %artist [%pos/%len] %playmark\"\r\n");
+               "[Main]\r\nVersion=2\r\nMivolaNum=2\r\n[Mivola000]\r\nTargetPlayer=Winamp\r\n"
+               "Format=\"%title - %artist [%pos/%len] %playmark\"\r\n"
+               "[Mivola001]\r\nTargetPlayer=WMP\r\nFormat=\"%title (%{WM/Year}) %{WM/Composer}\"\r\n");
     WriteBytes(plugins + L"gen_zeq_mivola.dll.ini", "[Main]\r\nTiming=10\r\n");
     WriteBytes(dir + L"scenario.txt", "entry\ntitle Summer Mirage\nfile C:\\m\\summer.mp3\nlength 600000\nbitrate 192\nat 0 play\n");
 
@@ -198,6 +265,17 @@ int wmain(int argc, wchar_t** argv) {
 
     ::PostMessageW(player, WM_CLOSE, 0, 0);
     ::WaitForSingleObject(process.get(), 10000);
+
+    std::vector<double> wmpAlone, wmpPublishing;
+    if (MeasureWmp(tree, dir, iterations, getText, buffer, wmpAlone, wmpPublishing)) {
+        std::printf("GetText, WMP setting with two custom attributes (us)  p50       p99       max\n");
+        Report("alone", wmpAlone);
+        Report("WMP bridge publishing every 10 ms", wmpPublishing);
+        std::printf("ratio GetText p50 publishing/alone (WMP): %.2f\n",
+                    wmpPublishing[wmpPublishing.size() / 2] / wmpAlone[wmpAlone.size() / 2]);
+    } else {
+        std::printf("WMP: the stand-in or its bridge did not publish\n");
+    }
     free();
     module.reset();
     for (const wchar_t* f : {L"Plugins\\gen_zeq_mivola.dll", L"Plugins\\gen_zeq_mivola.dll.ini", L"Mivola\\Setting.ini",

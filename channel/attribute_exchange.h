@@ -23,6 +23,8 @@ public:
     // The whole list, final NUL included; N is its size.
     const std::vector<wchar_t>& Finish();
     void Clear() { units_.clear(); }
+    // Units added so far (the final NUL not yet counted).
+    size_t Size() const { return units_.size(); }
 
 private:
     std::vector<wchar_t> units_;

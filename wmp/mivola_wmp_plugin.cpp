@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "attribute_exchange.h"
+#include "attribute_answer.h"
 #include "interval.h"
 #include "module.h"
 #include "now_playing_record.h"
@@ -56,8 +56,10 @@ void StoreText(wchar_t (&field)[N], const unique_bstr& s) {
     CopyText(field, N, s.get());
 }
 
-unique_bstr MakeBstr(const wchar_t* s, size_t length) {
-    return unique_bstr(::SysAllocStringLen(s, static_cast<UINT>(length)));
+unique_bstr MediaItemInfo(void* media, BSTR name) {
+    unique_bstr value;
+    if (FAILED(static_cast<IWMPMedia*>(media)->getItemInfo(name, value.put()))) value.reset();
+    return value;
 }
 
 unique_bstr ItemInfo(IWMPMedia* media, const wchar_t* name) {
@@ -226,23 +228,8 @@ void MivolaWmpPlugin::Tick() {
             media->get_duration(&duration);
             record->Length = static_cast<int32_t>(duration);
             record->FileSize = FileSize(media.get());
-            // Answer the host's custom attribute request for this item, in request order, up to
-            // the first empty name; a null value leaves the name out.
-            std::vector<wchar_t> request;
-            if (ReadList(requestMutex_, kRequestRegion, request)) {
-                ListBuilder answer;
-                ListReader names(request.data(), request.size());
-                const wchar_t* name;
-                size_t length;
-                while (names.Next(&name, &length) && length != 0) {
-                    unique_bstr bname = MakeBstr(name, length), value;
-                    if (!bname || FAILED(media->getItemInfo(bname.get(), value.put())) || !value) continue;
-                    answer.Add(name, length);
-                    answer.Add(value.get());  // whole, up to its first NUL
-                }
-                const std::vector<wchar_t>& units = answer.Finish();
-                WriteList(answerMutex_, answer_, kAnswerRegion, units.data(), static_cast<uint32_t>(units.size()));
-            }
+            // Answer the host's custom attribute request for this item.
+            AnswerRequest(requestMutex_, answerMutex_, answer_, MediaItemInfo, media.get());
         }
         // 7. Position.
         com_ptr<IWMPControls> controls;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "ini_file_update.h"
 #include "interval.h"
 #include "text_copy.h"
 
@@ -35,7 +36,9 @@ bool WriteTiming(HMODULE module, UINT intervalMs) {
     if (!SettingsPath(module, path)) return false;
     char text[16];
     std::snprintf(text, sizeof text, "%u", intervalMs);
-    return ::WritePrivateProfileStringA(kSection, kKey, text, path) != FALSE;
+    // Saved whole or not at all: the file is never left cut short.
+    IniFileUpdate file(path);
+    return file.Write(kSection, kKey, text) && file.Commit();
 }
 
 }  // namespace mivola::wmp

@@ -39,6 +39,8 @@ public:
     // WM_CLOSE, then waits for the process to end with exit code 0.
     bool Close(DWORD timeoutMs = 60000);
     bool Running() const { return child_.Running(); }
+    // Ends the stand-in at once, as a crash would: the bridge inside dies with it.
+    void Kill() { child_.Kill(); }
 
     DWORD ProcessId() const { return child_.Id(); }
     HWND Window() const { return window_; }
