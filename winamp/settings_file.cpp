@@ -1,42 +1,9 @@
 #include "settings_file.h"
 
-#include <cstdio>
-
-#include "ini_file_update.h"
-#include "interval.h"
-#include "text_copy.h"
-
 namespace mivola::winamp_bridge {
 
-namespace {
-constexpr char kSection[] = "Main";
-constexpr char kKey[] = "Timing";
-constexpr DWORD kModulePathMax = 4096;
-}  // namespace
-
-bool SettingsPath(HMODULE module, char (&path)[kSettingsPathCapacity]) {
-    path[0] = '\0';
-    char modulePath[kModulePathMax + 1];
-    DWORD n = ::GetModuleFileNameA(module, modulePath, kModulePathMax + 1);
-    // n == the buffer size means the path was cut.
-    if (n == 0 || n > kModulePathMax) return false;
-    return JoinText(path, kSettingsPathCapacity, {modulePath, ".ini"});
-}
-
-UINT ReadInterval(HMODULE module) {
-    char path[kSettingsPathCapacity];
-    if (!SettingsPath(module, path)) return kIntervalDefault;
-    return ReadIntervalSetting(path, kSection, kKey);
-}
-
-bool WriteInterval(HMODULE module, UINT intervalMs) {
-    char path[kSettingsPathCapacity];
-    if (!SettingsPath(module, path)) return false;
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", intervalMs);
-    // Saved whole or not at all: the file is never left cut short.
-    IniFileUpdate file(path);
-    return file.Write(kSection, kKey, text) && file.Commit();
-}
+bool SettingsPath(HMODULE module, char (&path)[kSettingsPathCapacity]) { return ModuleSettingsPath(module, path); }
+UINT ReadInterval(HMODULE module) { return ReadModuleInterval(module); }
+bool WriteInterval(HMODULE module, UINT intervalMs) { return WriteModuleInterval(module, intervalMs); }
 
 }  // namespace mivola::winamp_bridge

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include "module_settings_file.h"
+
 namespace mivola::winamp_bridge {
 
 // Module path (at most 4096 characters) + ".ini" + terminator.
-constexpr size_t kSettingsPathCapacity = 4096 + 4 + 1;
+constexpr size_t kSettingsPathCapacity = kModuleSettingsPathCapacity;
 
 // False (and an empty path) when the module path cannot be had whole: a cut path would
 // name some other file.
