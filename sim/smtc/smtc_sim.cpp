@@ -241,7 +241,10 @@ void Refresh(bool force) {
             g_size = size;
         }
     }
-    while (g_nextPhase < g_scenario.phases.size() && now - g_loadTick >= g_scenario.phases[g_nextPhase].atMs) {
+    // Read after a possible load, which sets g_loadTick: an earlier reading would make the
+    // elapsed time wrap around and run every phase at once.
+    const ULONGLONG elapsed = ::GetTickCount64() - g_loadTick;
+    while (g_nextPhase < g_scenario.phases.size() && elapsed >= g_scenario.phases[g_nextPhase].atMs) {
         const Phase& phase = g_scenario.phases[g_nextPhase++];
         std::string error;
         ApplyPhase(phase, g_state, g_loadTicks + static_cast<int64_t>(phase.atMs) * 10000, error);

@@ -8,6 +8,7 @@
 // After windows.h.
 #include <roapi.h>
 
+#include <functional>
 #include <string>
 
 #include "registration.h"
@@ -24,6 +25,15 @@ namespace {
 constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154);
 constexpr HRESULT kIllegalStateChange = static_cast<HRESULT>(0x8000000D);
 constexpr bool kThis64 = sizeof(void*) == 8;
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+    ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (::GetTickCount64() >= end) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
 
 class SmtcStandInTest : public ::testing::Test {
 protected:
@@ -366,7 +376,7 @@ TEST_F(SmtcStandInTest, SessionsVanishBetweenCallsAndScenariosChangeWhileClients
     SmtcStandIn standIn(
         "session gone\nvanish\n"
         "session music\napp Music\nstatus paused\ntitle One\ncurrent music\n"
-        "at 400\nsession music\nstatus playing\ncurrent none\n");
+        "at 3000\nsession music\nstatus playing\ncurrent none\n");
     ASSERT_TRUE(standIn.Ok());
     com_ptr<IManager> manager = Manager();
     ASSERT_TRUE(manager);
@@ -388,13 +398,16 @@ TEST_F(SmtcStandInTest, SessionsVanishBetweenCallsAndScenariosChangeWhileClients
     info->get_PlaybackStatus(&status);
     EXPECT_EQ(status, kPlaybackPaused);
     EXPECT_EQ(Current(manager.get()).get(), music.get());
-    ::Sleep(600);
+    com_ptr<IPlaybackInfo> later;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            int32_t now = 0;
+            return SUCCEEDED(music->GetPlaybackInfo(later.put())) && SUCCEEDED(later->get_PlaybackStatus(&now)) &&
+                   now == kPlaybackPlaying;
+        },
+        10000));
     info->get_PlaybackStatus(&status);
     EXPECT_EQ(status, kPlaybackPaused);
-    com_ptr<IPlaybackInfo> later;
-    ASSERT_EQ(music->GetPlaybackInfo(later.put()), S_OK);
-    later->get_PlaybackStatus(&status);
-    EXPECT_EQ(status, kPlaybackPlaying);
     EXPECT_FALSE(Current(manager.get()));
 
     // The test rewrites the scenario: the same session goes on as the same object...
