@@ -7,14 +7,13 @@ add_library(mivola_hostcore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/dialog_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/format_setting_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_plugin.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/player_folder.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_info.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_settings_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/version_dialog.cpp)
 target_include_directories(mivola_hostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(mivola_hostcore PUBLIC mivola_template_engine mivola_channel shell32 shlwapi user32 comctl32 advapi32)
+target_link_libraries(mivola_hostcore PUBLIC mivola_template_engine mivola_channel mivola_player_folder shell32 shlwapi user32 comctl32 advapi32)
 # Texts the host shows are stored as code page 932 bytes, not converted at run time.
 set_source_files_properties(
   ${CMAKE_CURRENT_LIST_DIR}/plugin_info.cpp

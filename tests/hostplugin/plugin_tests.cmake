@@ -27,16 +27,21 @@ mivola_test(dialog_tests
 target_link_libraries(dialog_tests PRIVATE comctl32)
 add_dependencies(dialog_tests mivola_hostplugin zeqhost)
 
-# Bridge installation: player folders, the settings dialog with the real installer, and the
-# installer's refusals. The tests change this prefix's registry and put it back.
+# Bridge installation: player folders, the settings dialog with the real installer, the
+# installer's refusals, and its registration of the WMP bridge beside the WMP stand-in. The
+# tests change this prefix's registry and put it back.
 mivola_test(installation_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/installation_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_folder_test.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/installation_test.cpp)
-target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32)
+  ${CMAKE_CURRENT_LIST_DIR}/installation_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wmp_installation_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/wmp/wmp_stand_in.cpp)
+target_include_directories(installation_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/wmp ${CMAKE_SOURCE_DIR}/sim/wmp)
+target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32 user32)
 add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola)
 if(TARGET ZEQ_Mivola_WMP)
-  add_dependencies(installation_tests ZEQ_Mivola_WMP)
+  # The bridge and the WMP stand-in, as the WMP tests have them beside their program.
+  add_dependencies(installation_tests ZEQ_Mivola_WMP wmp_test_programs)
 endif()
