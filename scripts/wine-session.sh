@@ -59,9 +59,21 @@ wine_prefix_fonts() {
     touch "$prefix/.mivola-fonts"
 }
 
+# Copies a prefix. A prefix is over a gigabyte, nearly all of it Wine's own modules and code page
+# tables, which nothing writes: those are hard links to the template's files. Everything else
+# (the registry, which the server saves by rewriting, ini files, the user folders) is copied.
+wine_prefix_clone() {
+  local from=$1 to=$2
+  cp -al "$from" "$to"
+  (cd "$from" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.nls' -o -iname '*.drv' \
+      -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.vxd' -o -iname '*.tlb' \
+      -o -iname '*.ax' -o -iname '*.ds' -o -iname '*.com' -o -iname '*.msstyles' -o -iname '*.manifest' \) -print0 |
+    xargs -0 -r cp -p --parents --remove-destination -t "$to")
+}
+
 # Makes sure a prefix exists, with the font replacements: a copy of $MIVOLA_PREFIX_TEMPLATE when
-# that is set (a few hundred milliseconds), else created with wineboot (about 20 s). 64-bit, so
-# both architectures run in it. Safe when several programs ask for the same prefix at once.
+# that is set (under a second), else created with wineboot (about 20 s). 64-bit, so both
+# architectures run in it. Safe when several programs ask for the same prefix at once.
 wine_prefix_ensure() {
   local prefix=$1
   [ -f "$prefix/.mivola-fonts" ] && return 0
@@ -71,8 +83,7 @@ wine_prefix_ensure() {
     if [ ! -f "$prefix/system.reg" ] && [ -n "${MIVOLA_PREFIX_TEMPLATE:-}" ] &&
        [ -f "$MIVOLA_PREFIX_TEMPLATE/.mivola-fonts" ]; then
       rm -rf "$prefix.new"
-      # Reflinks where the file system has them; the relative dosdevices links stay relative.
-      cp -a --reflink=auto "$MIVOLA_PREFIX_TEMPLATE" "$prefix.new"
+      wine_prefix_clone "$MIVOLA_PREFIX_TEMPLATE" "$prefix.new"
       rm -rf "$prefix" && mv "$prefix.new" "$prefix"
     fi
     if [ ! -f "$prefix/system.reg" ]; then
