@@ -28,10 +28,7 @@ add_library(mivola_hostplugin SHARED
   ${CMAKE_CURRENT_LIST_DIR}/Mivola.rc)
 target_link_libraries(mivola_hostplugin PRIVATE mivola_hostcore)
 set_target_properties(mivola_hostplugin PROPERTIES OUTPUT_NAME Mivola SUFFIX .zeqp PREFIX "")
-if(MIVOLA_ARCH STREQUAL "i686")
-  # The .def names the exports undecorated; this binds them to the __stdcall symbols quietly.
-  target_link_options(mivola_hostplugin PRIVATE -Wl,--enable-stdcall-fixup)
-endif()
+mivola_stdcall_exports(mivola_hostplugin)
 mivola_warnings(mivola_hostplugin)
 mivola_check_imports(mivola_hostplugin)
 mivola_install_layout(mivola_hostplugin "")
