@@ -438,4 +438,33 @@ TEST(VersionDialog, WithoutBridgesTheListIsEmptyAndNoRegionStays) {
     EXPECT_EQ(probe.Open(name, kBridgeIdentityRecordSize), RegionCreated);
 }
 
+// ---- The driver itself -----------------------------------------------------------------------
+
+// A wait for a window reads titles without sending messages: WM_GETTEXT to a window of this
+// process whose thread is busy would hold the wait, past its time-out, until the thread pumps.
+TEST(DialogDriver, FindsAWindowByTitleWhileItsThreadIsBusy) {
+    unique_handle created(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    unique_handle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HWND window = nullptr;
+    DialogThread busy([&] {
+        window = ::CreateWindowExW(0, L"STATIC", L"busy", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                   nullptr, nullptr, nullptr);
+        ::SetEvent(created.get());
+        ::WaitForSingleObject(release.get(), 30000);  // not pumping meanwhile
+        ::DestroyWindow(window);
+        return 0;
+    });
+    ASSERT_EQ(::WaitForSingleObject(created.get(), 15000), WAIT_OBJECT_0);
+    ASSERT_NE(window, nullptr);
+    ULONGLONG start = ::GetTickCount64();
+    HWND found = busy.WaitWindow(L"busy", 10000);
+    HWND other = busy.WaitWindow(L"another", 1000);
+    ULONGLONG took = ::GetTickCount64() - start;
+    ::SetEvent(release.get());
+    EXPECT_EQ(found, window);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_LT(took, 8000u) << "the waits waited for the busy thread";
+    EXPECT_TRUE(busy.Finish());
+}
+
 }  // namespace
