@@ -1,6 +1,3 @@
-if(NOT (TARGET ZEQ_Mivola_iTunes AND TARGET itunes))
-  return()
-endif()
 add_executable(bench_itunes_poll ${CMAKE_CURRENT_LIST_DIR}/itunes_poll.cpp)
 target_include_directories(bench_itunes_poll PRIVATE ${CMAKE_SOURCE_DIR}/sim/itunes)
 target_link_libraries(bench_itunes_poll PRIVATE mivola_channel itunes_sim_registration user32)

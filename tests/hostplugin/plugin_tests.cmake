@@ -1,7 +1,4 @@
 # Tests of the plug-in proper (settings, lifecycle, exports), with the stand-in iTunes bridge.
-if(NOT (TARGET mivola_hostplugin AND TARGET zeqhost))
-  return()
-endif()
 add_executable(fake_itunes_bridge ${CMAKE_CURRENT_LIST_DIR}/fake_itunes_bridge.cpp)
 target_link_options(fake_itunes_bridge PRIVATE -municode -mwindows)
 mivola_warnings(fake_itunes_bridge)
@@ -33,9 +30,6 @@ add_dependencies(dialog_tests mivola_hostplugin zeqhost)
 # Bridge installation: player folders, the settings dialog with the real installer, the
 # installer's refusals, and its registration of the WMP bridge beside the WMP stand-in. The
 # tests change this prefix's registry and put it back.
-if(NOT (TARGET vennick AND TARGET gen_zeq_mivola))
-  return()
-endif()
 mivola_test(installation_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
@@ -47,7 +41,5 @@ mivola_test(installation_tests
 target_include_directories(installation_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/wmp ${CMAKE_SOURCE_DIR}/sim/wmp)
 target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32 user32)
 add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola)
-if(TARGET ZEQ_Mivola_WMP)
-  # The bridge and the WMP stand-in, as the WMP tests have them beside their program.
-  add_dependencies(installation_tests ZEQ_Mivola_WMP wmp_test_programs)
-endif()
+# The bridge and the WMP stand-in, as the WMP tests have them beside their program.
+add_dependencies(installation_tests ZEQ_Mivola_WMP wmp_test_programs)
