@@ -412,12 +412,12 @@ TEST(VersionDialog, ListsOneRowPerRunningBridgeInPlayerOrder) {
     ASSERT_TRUE(shown.Finish());
     EXPECT_EQ(shown.Result(), 0);
 
-    // The host stand-in lists the same bridges, for a look from a terminal (backslashes doubled).
+    // The host stand-in lists the same bridges, for a look from a terminal, paths as they are.
     ChildResult listed = RunChild(BuildFile(Arch::Same, L"..\\sim\\zeqhost\\zeqhost.exe"), L"--bridges");
     ASSERT_TRUE(listed.finished);
     EXPECT_EQ(listed.output,
-              "bridge: WMP\u7528 Ver 1.0.0 | 12.0.7601 | C:\\\\Program Files\\\\Windows Media Player\\\\ZEQ_Mivola_WMP.dll\n"
-              "bridge: iTunes\u7528 Ver 1.0.0 | 12.1.0.71 | C:\\\\Mivola\\\\ZEQ_Mivola_iTunes.exe\n");
+              "bridge: WMP\u7528 Ver 1.0.0 | 12.0.7601 | C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll\n"
+              "bridge: iTunes\u7528 Ver 1.0.0 | 12.1.0.71 | C:\\Mivola\\ZEQ_Mivola_iTunes.exe\n");
 }
 
 TEST(VersionDialog, WithoutBridgesTheListIsEmptyAndNoRegionStays) {

@@ -210,6 +210,9 @@ TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     EXPECT_EQ(out["plugin version"], "1.1.0");
     EXPECT_EQ(out["plugin values"], "1 3 0");
     EXPECT_EQ(out["function name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97");
+    // The line break inside the description is shown as \r\n, so the item stays on one line.
+    EXPECT_NE(out["function description"].find("\\r\\nWindows Media Player"), std::string::npos)
+        << out["function description"];
     EXPECT_EQ(out["function settings"], "4");
     EXPECT_EQ(out["function values"], "1 0");
     EXPECT_EQ(out["name 1"], "\u81ea\u52d5");
@@ -235,9 +238,9 @@ TEST_P(WithHost, AutoPrefersWmpThenWinampThenItunes) {
 
 TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     PublishedPlayer winamp("Winamp");
-    winamp.Publish(L"W");
+    winamp.Publish(L"C:\\W");
     HostOutput out = Host();
-    EXPECT_EQ(out["text 3"], "W|");
+    EXPECT_EQ(out["text 3"], "C:\\W|") << "a backslash printed as it is";
     EXPECT_EQ(out["result 4"], "0");
     EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
     EXPECT_TRUE(out.Has("text 2 untouched")) << out.run.output;
