@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "bridge_identity_record.h"
 #include "dialog_driver.h"
 #include "named_mutex.h"
@@ -403,7 +404,7 @@ TEST(VersionDialog, ListsOneRowPerRunningBridgeInPlayerOrder) {
     HWND dialog = shown.WaitWindow(kVersionTitle);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, 1003), L"メディア情報取得プラグイン");
-    EXPECT_EQ(ItemText(dialog, 1004), L"Ver. 1.1.0");
+    EXPECT_EQ(ItemText(dialog, 1004), L"Ver. " + Widen(MIVOLA_VERSION_TEXT));
     std::vector<std::wstring> rows = ListRows(::GetDlgItem(dialog, 1002));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], L"WMP用 Ver 1.0.0 | 12.0.7601 | C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll");
