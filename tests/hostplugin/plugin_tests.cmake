@@ -19,6 +19,10 @@ mivola_static_test(exports mivola_hostplugin
   ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
           -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
 
+# The layout under out/<arch>/ holds no settings file (read natively).
+mivola_static_test(layout settings
+  ${CMAKE_COMMAND} -DDIR=${MIVOLA_OUT_DIR} -P ${CMAKE_CURRENT_LIST_DIR}/check_layout.cmake)
+
 # The dialogs of the real plug-in, driven with window messages (needs a display).
 mivola_test(dialog_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
