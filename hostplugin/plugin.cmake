@@ -11,6 +11,7 @@ add_library(mivola_hostcore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/player_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_info.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_settings_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/program_path.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/version_dialog.cpp)
 target_include_directories(mivola_hostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})

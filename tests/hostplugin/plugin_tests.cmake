@@ -40,7 +40,7 @@ mivola_test(installation_tests
   ${CMAKE_CURRENT_LIST_DIR}/player_folder_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/installation_test.cpp)
 target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32)
-add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola)
+add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola fake_itunes_bridge)
 if(TARGET ZEQ_Mivola_WMP)
   add_dependencies(installation_tests ZEQ_Mivola_WMP)
 endif()
