@@ -10,6 +10,7 @@ add_library(mivola_hostcore STATIC
   ${CMAKE_CURRENT_LIST_DIR}/player_table.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_info.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_settings_dialog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/program_path.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/version_dialog.cpp)
 target_include_directories(mivola_hostcore PUBLIC ${CMAKE_CURRENT_LIST_DIR})
@@ -33,8 +34,14 @@ mivola_warnings(mivola_hostplugin)
 mivola_check_imports(mivola_hostplugin)
 mivola_install_layout(mivola_hostplugin "")
 
-# The default settings file, which loads exactly as a missing one would.
-add_custom_command(TARGET mivola_hostplugin POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E make_directory "${MIVOLA_OUT_DIR}/Mivola"
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different "${CMAKE_CURRENT_LIST_DIR}/Setting.ini" "${MIVOLA_OUT_DIR}/Mivola"
-  VERBATIM)
+# No settings file goes into the layout: a missing one loads the defaults, and one copied over
+# an installation would replace the user's. Earlier builds put the default file there; a copy
+# still equal to it is removed, anything else is left for the layout check to report.
+set(_stale "${MIVOLA_OUT_DIR}/Mivola/Setting.ini")
+if(EXISTS "${_stale}")
+  file(SHA256 "${_stale}" _stale_hash)
+  file(SHA256 "${CMAKE_CURRENT_LIST_DIR}/Setting.ini" _default_hash)
+  if(_stale_hash STREQUAL _default_hash)
+    file(REMOVE "${_stale}")
+  endif()
+endif()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "bridge_identity_record.h"
 #include "dialog_driver.h"
 #include "named_mutex.h"
@@ -403,7 +404,7 @@ TEST(VersionDialog, ListsOneRowPerRunningBridgeInPlayerOrder) {
     HWND dialog = shown.WaitWindow(kVersionTitle);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, 1003), L"メディア情報取得プラグイン");
-    EXPECT_EQ(ItemText(dialog, 1004), L"Ver. 1.1.0");
+    EXPECT_EQ(ItemText(dialog, 1004), L"Ver. " + Widen(MIVOLA_VERSION_TEXT));
     std::vector<std::wstring> rows = ListRows(::GetDlgItem(dialog, 1002));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], L"WMP用 Ver 1.0.0 | 12.0.7601 | C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll");
@@ -412,12 +413,12 @@ TEST(VersionDialog, ListsOneRowPerRunningBridgeInPlayerOrder) {
     ASSERT_TRUE(shown.Finish());
     EXPECT_EQ(shown.Result(), 0);
 
-    // The host stand-in lists the same bridges, for a look from a terminal (backslashes doubled).
+    // The host stand-in lists the same bridges, for a look from a terminal, paths as they are.
     ChildResult listed = RunChild(BuildFile(Arch::Same, L"..\\sim\\zeqhost\\zeqhost.exe"), L"--bridges");
     ASSERT_TRUE(listed.finished);
     EXPECT_EQ(listed.output,
-              "bridge: WMP\u7528 Ver 1.0.0 | 12.0.7601 | C:\\\\Program Files\\\\Windows Media Player\\\\ZEQ_Mivola_WMP.dll\n"
-              "bridge: iTunes\u7528 Ver 1.0.0 | 12.1.0.71 | C:\\\\Mivola\\\\ZEQ_Mivola_iTunes.exe\n");
+              "bridge: WMP\u7528 Ver 1.0.0 | 12.0.7601 | C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll\n"
+              "bridge: iTunes\u7528 Ver 1.0.0 | 12.1.0.71 | C:\\Mivola\\ZEQ_Mivola_iTunes.exe\n");
 }
 
 TEST(VersionDialog, WithoutBridgesTheListIsEmptyAndNoRegionStays) {

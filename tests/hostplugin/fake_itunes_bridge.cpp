@@ -7,6 +7,8 @@
 //   exit
 // A test may send it the registered message "mivola_test_bridge_ping"; the reply is 1 plus
 // the number of end messages waiting in its queue. It gives up after a minute.
+// Started without that word it stands in for any other program the plug-in could start: it
+// logs its start and ends at once.
 #include <windows.h>
 
 #include <cstdio>
@@ -67,12 +69,21 @@ std::string Tail() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    wchar_t path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
+    std::wstring dir(32768, L'\0');
+    dir.resize(::GetModuleFileNameW(nullptr, &dir[0], static_cast<DWORD>(dir.size())));
     g_log = dir.substr(0, dir.find_last_of(L'\\') + 1) + L"bridge.log";
     g_pluginEnd = ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd");
     g_ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    ::GetStartupInfoA(&si);
+    char show[16];
+    std::snprintf(show, sizeof show, "%u", (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 0xFFFFu);
+    if (Tail().find("ZEQ_Plugin_iTunes") == std::string::npos) {
+        Log("start " + Tail() + " show " + show);
+        return 0;
+    }
 
     WNDCLASSA wc{};
     wc.lpfnWndProc = WindowProc;
@@ -83,12 +94,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                     CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr, instance, nullptr);
     if (!window) return 1;
     ::SetTimer(window, 1, 60000, nullptr);
-
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    ::GetStartupInfoA(&si);
-    char show[16];
-    std::snprintf(show, sizeof show, "%u", (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 0xFFFFu);
     Log("start " + Tail() + " show " + show);
 
     MSG msg;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "plugin_test_support.h"
 #include "region_names.h"
 
@@ -65,7 +66,7 @@ protected:
 TEST(PluginRecords, PluginInfoHoldsTheTextsInCodePage932) {
     const char* p = reinterpret_cast<const char*>(&kPluginInfo);
     EXPECT_EQ(std::string(p, 32), Field(L"\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97\u30d7\u30e9\u30b0\u30a4\u30f3", 32));
-    EXPECT_EQ(std::string(p + 32, 16), Field(L"1.1.0", 16));
+    EXPECT_EQ(std::string(p + 32, 16), Field(Widen(MIVOLA_VERSION_TEXT), 16));
     EXPECT_EQ(std::string(p + 48, 256),
               Field(L"\u30e1\u30c7\u30a3\u30a2\u30d7\u30ec\u30a4\u30e4\u30fc\u306e\u518d\u751f\u60c5\u5831\u3092\u53d6"
                     L"\u5f97\u3059\u308b\u30d7\u30e9\u30b0\u30a4\u30f3\u3067\u3059\u3002",

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "now_playing_record.h"
 #include "peer_arch.h"
 #include "dialog_driver.h"
@@ -68,7 +69,7 @@ protected:
 
 }  // namespace
 
-TEST(PluginDll, CarriesVersion110) {
+TEST(PluginDll, CarriesTheProjectVersion) {
     PluginFolder folder(kPlayers);
     std::wstring dll = folder.Dll();
     DWORD ignored = 0;
@@ -79,12 +80,12 @@ TEST(PluginDll, CarriesVersion110) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MIVOLA_VERSION_MAJOR << 16 | MIVOLA_VERSION_MINOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MIVOLA_VERSION_PATCH << 16));
     wchar_t* text = nullptr;
     ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\StringFileInfo\\041104B0\\FileVersion", reinterpret_cast<void**>(&text),
                                  &length));
-    EXPECT_EQ(std::wstring(text), L"1.1.0");
+    EXPECT_EQ(std::wstring(text), Widen(MIVOLA_VERSION_TEXT));
 }
 
 TEST(PluginDll, RecordExportsReturnTheBufferWhole) {
@@ -98,7 +99,7 @@ TEST(PluginDll, RecordExportsReturnTheBufferWhole) {
     char* buffer = static_cast<char*>(::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE));
     ASSERT_TRUE(buffer);
     EXPECT_EQ(getInfo(buffer), reinterpret_cast<INT_PTR>(buffer));
-    EXPECT_EQ(std::string(buffer + 32), "1.1.0");
+    EXPECT_EQ(std::string(buffer + 32), MIVOLA_VERSION_TEXT);
     std::memset(buffer, 'x', 300);
     for (int index : {0, 2, -7}) EXPECT_EQ(getFuncInfo(index, buffer), static_cast<INT_PTR>(index));
     EXPECT_EQ(std::string(buffer, 300), std::string(300, 'x'));
@@ -207,9 +208,12 @@ TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     EXPECT_EQ(out["info result"], "buffer");
     EXPECT_EQ(out["funcinfo result"], "buffer");
     EXPECT_EQ(out["plugin name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97\u30d7\u30e9\u30b0\u30a4\u30f3");
-    EXPECT_EQ(out["plugin version"], "1.1.0");
+    EXPECT_EQ(out["plugin version"], MIVOLA_VERSION_TEXT);
     EXPECT_EQ(out["plugin values"], "1 3 0");
     EXPECT_EQ(out["function name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97");
+    // The line break inside the description is shown as \r\n, so the item stays on one line.
+    EXPECT_NE(out["function description"].find("\\r\\nWindows Media Player"), std::string::npos)
+        << out["function description"];
     EXPECT_EQ(out["function settings"], "4");
     EXPECT_EQ(out["function values"], "1 0");
     EXPECT_EQ(out["name 1"], "\u81ea\u52d5");
@@ -235,9 +239,9 @@ TEST_P(WithHost, AutoPrefersWmpThenWinampThenItunes) {
 
 TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     PublishedPlayer winamp("Winamp");
-    winamp.Publish(L"W");
+    winamp.Publish(L"C:\\W");
     HostOutput out = Host();
-    EXPECT_EQ(out["text 3"], "W|");
+    EXPECT_EQ(out["text 3"], "C:\\W|") << "a backslash printed as it is";
     EXPECT_EQ(out["result 4"], "0");
     EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
     EXPECT_TRUE(out.Has("text 2 untouched")) << out.run.output;

@@ -25,7 +25,8 @@ std::wstring BuildFile(Arch arch, const wchar_t* relative) {
     return n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
 }
 
-PluginFolder::PluginFolder(const std::string& settingsUtf8, Arch arch, bool withBridge) {
+PluginFolder::PluginFolder(const std::string& settingsUtf8, Arch arch, bool withBridge, const std::wstring& parent)
+    : dir_(parent) {
     ::CreateDirectoryW((dir_.Path() + L"Mivola").c_str(), nullptr);
     WriteSettings(settingsUtf8);
     ready_ = ::CopyFileW(BuildFile(arch, L"..\\hostplugin\\Mivola.zeqp").c_str(), Dll().c_str(), FALSE) != FALSE;

@@ -21,10 +21,12 @@ std::wstring BuildFile(Arch arch, const wchar_t* relative);
 
 // A folder laid out as the host installs the plug-in: Mivola.zeqp of the given architecture
 // beside "Mivola\Setting.ini" (written from UTF-8 text, stored in code page 932), and, on
-// request, the stand-in bridge as "Mivola\ZEQ_Mivola_iTunes.exe".
+// request, the stand-in bridge as "Mivola\ZEQ_Mivola_iTunes.exe". Made under parent (trailing
+// backslash) when one is given, else under the temporary folder.
 class PluginFolder {
 public:
-    explicit PluginFolder(const std::string& settingsUtf8, Arch arch = Arch::Same, bool withBridge = false);
+    explicit PluginFolder(const std::string& settingsUtf8, Arch arch = Arch::Same, bool withBridge = false,
+                          const std::wstring& parent = std::wstring());
     bool Ready() const { return ready_; }
     std::wstring Dll() const { return dir_.Path() + L"Mivola.zeqp"; }
     std::string ModuleDir() const { return dir_.PathA(); }

@@ -19,6 +19,10 @@ mivola_static_test(exports mivola_hostplugin
   ${CMAKE_COMMAND} -DOBJDUMP=${MIVOLA_OBJDUMP} -DFILE=$<TARGET_FILE:mivola_hostplugin>
           -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
 
+# The layout under out/<arch>/ holds no settings file (read natively).
+mivola_static_test(layout settings
+  ${CMAKE_COMMAND} -DDIR=${MIVOLA_OUT_DIR} -P ${CMAKE_CURRENT_LIST_DIR}/check_layout.cmake)
+
 # The dialogs of the real plug-in, driven with window messages (needs a display).
 mivola_test(dialog_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
@@ -40,6 +44,6 @@ mivola_test(installation_tests
   ${CMAKE_SOURCE_DIR}/tests/wmp/wmp_stand_in.cpp)
 target_include_directories(installation_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/wmp ${CMAKE_SOURCE_DIR}/sim/wmp)
 target_link_libraries(installation_tests PRIVATE mivola_hostcore advapi32 user32)
-add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola)
+add_dependencies(installation_tests mivola_hostplugin vennick gen_zeq_mivola fake_itunes_bridge)
 # The bridge and the WMP stand-in, as the WMP tests have them beside their program.
 add_dependencies(installation_tests ZEQ_Mivola_WMP wmp_test_programs)
