@@ -22,11 +22,12 @@ using namespace mivola::test;
 namespace {
 
 const char kPlayers[] =
-    "[Main]\nVersion=2\nMivolaNum=4\n"
+    "[Main]\nVersion=2\nMivolaNum=5\n"
     "[Mivola000]\nSettingName=\u81ea\u52d5\nTargetPlayer=Auto\nFormat=%title|%{Foo}\n"
     "[Mivola001]\nSettingName=WMP\nTargetPlayer=WMP\nFormat=%title|%{Foo}\n"
     "[Mivola002]\nSettingName=Winamp\nTargetPlayer=Winamp\nFormat=%title|%{Foo}\n"
-    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n";
+    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n"
+    "[Mivola004]\nSettingName=SMTC\nTargetPlayer=smtc\nFormat=%title|%{Foo}\n";
 
 std::string BridgeLog(const PluginFolder& folder) { return ReadFileBytes(folder.BridgeLog()); }
 
@@ -210,7 +211,7 @@ TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     EXPECT_EQ(out["plugin version"], "1.1.0");
     EXPECT_EQ(out["plugin values"], "1 3 0");
     EXPECT_EQ(out["function name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97");
-    EXPECT_EQ(out["function settings"], "4");
+    EXPECT_EQ(out["function settings"], "5");
     EXPECT_EQ(out["function values"], "1 0");
     EXPECT_EQ(out["name 1"], "\u81ea\u52d5");
     EXPECT_EQ(out["name 4"], "iTunes");
@@ -233,6 +234,27 @@ TEST_P(WithHost, AutoPrefersWmpThenWinampThenItunes) {
     EXPECT_EQ(out["result 1"], "3");
 }
 
+// The media sessions come last: "Auto" shows them only while none of the three players publishes.
+TEST_P(WithHost, AutoFallsThroughToTheMediaSessions) {
+    PublishedPlayer smtc("SMTC");
+    smtc.Publish(L"\u30bb\u30c3\u30b7\u30e7\u30f3");
+    HostOutput out = Host();
+    EXPECT_EQ(out["text 1"], "\u30bb\u30c3\u30b7\u30e7\u30f3|") << "no custom attributes from the sessions";
+    EXPECT_EQ(out["text 5"], "\u30bb\u30c3\u30b7\u30e7\u30f3|");
+    EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
+    {
+        PublishedPlayer itunes("iTunes");
+        itunes.Publish(L"I");
+        out = Host();
+        EXPECT_EQ(out["text 1"], "I|");
+        EXPECT_EQ(out["text 5"], "\u30bb\u30c3\u30b7\u30e7\u30f3|");
+    }
+    smtc.Zero();
+    out = Host();
+    EXPECT_TRUE(out.Has("text 1 untouched")) << out.run.output;
+    EXPECT_EQ(out["result 5"], "0");
+}
+
 TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     PublishedPlayer winamp("Winamp");
     winamp.Publish(L"W");
@@ -241,6 +263,7 @@ TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     EXPECT_EQ(out["result 4"], "0");
     EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
     EXPECT_TRUE(out.Has("text 2 untouched")) << out.run.output;
+    EXPECT_TRUE(out.Has("text 5 untouched")) << out.run.output;
 }
 
 TEST_P(WithHost, CustomAttributesOnlyForWmpAndAuto) {
