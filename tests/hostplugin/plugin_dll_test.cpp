@@ -37,9 +37,9 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// The stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
-LRESULT PingBridge() {
-    HWND bridge = FindBridgeWindow();
+// A stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
+LRESULT PingBridge(HWND (*find)() = FindBridgeWindow) {
+    HWND bridge = find();
     DWORD_PTR answer = 0;
     if (!bridge) return 0;
     const UINT ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
@@ -200,6 +200,84 @@ TEST(PluginDll, UncheckingTheBridgeLeavesItStopped) {
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 1; })) << BridgeLog(folder);
     EXPECT_FALSE(WaitUntil([] { return FindBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
     EXPECT_EQ(Count(BridgeLog(folder), "start"), 1u);
+    freeFn();
+}
+
+// The media-session bridge is started and ended by the same rules as the iTunes bridge.
+TEST(PluginDll, StartsTheSmtcBridgeAndEndsItOnlyWhenUnloaded) {
+    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\n", Arch::Same, false, true);
+    ASSERT_TRUE(folder.Ready());
+    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << "on without SMTCCheck in the file";
+    EXPECT_EQ(log(), "start ZEQ_Plugin_SMTC show 0\n") << "hidden, with the one parameter";
+
+    // Ended before the settings dialog; the new one starts only once the old one is gone.
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDCANCEL);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 1) << "a bridge that is on was started";
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 2 && Count(log(), "exit") == 1; })) << log();
+    EXPECT_EQ(Count(log(), "PluginEnd"), 1u);
+    EXPECT_EQ(Count(log(), "second instance"), 0u) << log();
+    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
+
+    freeFn();
+    EXPECT_EQ(PingBridge(FindSmtcBridgeWindow), 1) << "Free leaves the bridge running with no end message queued";
+    module.reset();
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 2; })) << log();
+    EXPECT_EQ(Count(log(), "PluginEnd"), 2u);
+    EXPECT_EQ(ReadFileBytes(folder.BridgeLog()), "") << "the iTunes bridge is off by default";
+}
+
+// SMTCCheck 0: nothing starts, not even after the settings dialog; switched on there, it starts,
+// and switched off again it is ended and stays ended. The iTunes bridge keeps its own switch.
+TEST(PluginDll, SmtcCheckZeroStartsNothing) {
+    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr && FindBridgeWindow() == nullptr; }))
+        << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\nSMTCCheck=0\n", Arch::Same, true, true);
+    ASSERT_TRUE(folder.Ready());
+    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
+    auto dialog = [&](bool toggleSmtc) {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND window = shown.WaitWindow(L"設定");
+        ASSERT_NE(window, nullptr);
+        if (toggleSmtc) Click(window, 1011);
+        Click(window, IDOK);
+        ASSERT_TRUE(shown.Finish());
+    };
+    dialog(false);
+    EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(log(), "");
+
+    dialog(true);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << log();
+    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
+    dialog(true);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 1; })) << log();
+    EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(Count(log(), "start"), 1u);
+    EXPECT_EQ(Count(BridgeLog(folder), "start"), 4u) << "the iTunes bridge restarted around each dialog";
     freeFn();
 }
 
