@@ -200,10 +200,10 @@ std::string Bounded(const wchar_t* field, size_t capacity) {
     return Utf8(field, n);
 }
 
-// The identity records of the four player keys, in the version dialog's order.
+// The identity records of the player keys, in the version dialog's order.
 void PrintBridges() {
     bool any = false;
-    for (const char* key : {"Auto", "WMP", "Winamp", "iTunes"}) {
+    for (const char* key : {"Auto", "WMP", "Winamp", "iTunes", "SMTC"}) {
         char name[mivola::kRegionNameMax];
         if (!mivola::IdentityRegionName(name, key)) continue;
         mivola::BridgeIdentityRecord record{};

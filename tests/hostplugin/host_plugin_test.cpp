@@ -98,7 +98,8 @@ TEST(PluginRecords, PlayerTableRowsThenTheTerminator) {
         const char* key;
         uint32_t id;
     } rows[] = {{Cp932(L"\u81ea\u52d5"), "Auto", 255}, {"Windows Media Player", "WMP", 1}, {"Winamp", "Winamp", 2},
-                {"iTunes", "iTunes", 4}};
+                {"iTunes", "iTunes", 4}, {Cp932(L"\u30e1\u30c7\u30a3\u30a2 \u30bb\u30c3\u30b7\u30e7\u30f3"), "SMTC", 8}};
+    ASSERT_EQ(kPlayerCount, sizeof rows / sizeof rows[0]);
     for (size_t i = 0; i < kPlayerCount; ++i) {
         EXPECT_EQ(PlayerTable[i].displayName, rows[i].display) << i;
         EXPECT_STREQ(PlayerTable[i].key, rows[i].key);

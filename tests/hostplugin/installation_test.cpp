@@ -277,7 +277,7 @@ TEST(LongPluginFolder, NothingIsTakenFromTheHostsCurrentFolder) {
     ASSERT_TRUE(players.winamp.Set(winamp.Folder()));
     DeepFolder deep(300);
     PluginFolder folder("[Main]\nVersion=2\nMivolaNum=2\n[Mivola001]\nSettingName=Deep\n", Arch::Same, false,
-                        deep.Path());
+                        false, deep.Path());
     ASSERT_TRUE(folder.Ready() && AddInstaller(folder));
     ASSERT_GE(folder.ModuleDir().size(), 300u);
     const std::string decoySettings =

@@ -23,11 +23,12 @@ using namespace mivola::test;
 namespace {
 
 const char kPlayers[] =
-    "[Main]\nVersion=2\nMivolaNum=4\n"
+    "[Main]\nVersion=2\nMivolaNum=5\n"
     "[Mivola000]\nSettingName=\u81ea\u52d5\nTargetPlayer=Auto\nFormat=%title|%{Foo}\n"
     "[Mivola001]\nSettingName=WMP\nTargetPlayer=WMP\nFormat=%title|%{Foo}\n"
     "[Mivola002]\nSettingName=Winamp\nTargetPlayer=Winamp\nFormat=%title|%{Foo}\n"
-    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n";
+    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n"
+    "[Mivola004]\nSettingName=SMTC\nTargetPlayer=smtc\nFormat=%title|%{Foo}\n";
 
 std::string BridgeLog(const PluginFolder& folder) { return ReadFileBytes(folder.BridgeLog()); }
 
@@ -37,9 +38,9 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// The stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
-LRESULT PingBridge() {
-    HWND bridge = FindBridgeWindow();
+// A stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
+LRESULT PingBridge(HWND (*find)() = FindBridgeWindow) {
+    HWND bridge = find();
     DWORD_PTR answer = 0;
     if (!bridge) return 0;
     const UINT ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
@@ -203,6 +204,84 @@ TEST(PluginDll, UncheckingTheBridgeLeavesItStopped) {
     freeFn();
 }
 
+// The media-session bridge is started and ended by the same rules as the iTunes bridge.
+TEST(PluginDll, StartsTheSmtcBridgeAndEndsItOnlyWhenUnloaded) {
+    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\n", Arch::Same, false, true);
+    ASSERT_TRUE(folder.Ready());
+    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << "on without SMTCCheck in the file";
+    EXPECT_EQ(log(), "start ZEQ_Plugin_SMTC show 0\n") << "hidden, with the one parameter";
+
+    // Ended before the settings dialog; the new one starts only once the old one is gone.
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDCANCEL);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 1) << "a bridge that is on was started";
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 2 && Count(log(), "exit") == 1; })) << log();
+    EXPECT_EQ(Count(log(), "PluginEnd"), 1u);
+    EXPECT_EQ(Count(log(), "second instance"), 0u) << log();
+    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
+
+    freeFn();
+    EXPECT_EQ(PingBridge(FindSmtcBridgeWindow), 1) << "Free leaves the bridge running with no end message queued";
+    module.reset();
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 2; })) << log();
+    EXPECT_EQ(Count(log(), "PluginEnd"), 2u);
+    EXPECT_EQ(ReadFileBytes(folder.BridgeLog()), "") << "the iTunes bridge is off by default";
+}
+
+// SMTCCheck 0: nothing starts, not even after the settings dialog; switched on there, it starts,
+// and switched off again it is ended and stays ended. The iTunes bridge keeps its own switch.
+TEST(PluginDll, SmtcCheckZeroStartsNothing) {
+    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr && FindBridgeWindow() == nullptr; }))
+        << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\nSMTCCheck=0\n", Arch::Same, true, true);
+    ASSERT_TRUE(folder.Ready());
+    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
+    auto dialog = [&](bool toggleSmtc) {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND window = shown.WaitWindow(L"設定");
+        ASSERT_NE(window, nullptr);
+        if (toggleSmtc) Click(window, 1011);
+        Click(window, IDOK);
+        ASSERT_TRUE(shown.Finish());
+    };
+    dialog(false);
+    EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(log(), "");
+
+    dialog(true);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << log();
+    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
+    dialog(true);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 1; })) << log();
+    EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(Count(log(), "start"), 1u);
+    EXPECT_EQ(Count(BridgeLog(folder), "start"), 4u) << "the iTunes bridge restarted around each dialog";
+    freeFn();
+}
+
 TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     HostOutput out = Host();
     EXPECT_EQ(out["info result"], "buffer");
@@ -214,7 +293,7 @@ TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     // The line break inside the description is shown as \r\n, so the item stays on one line.
     EXPECT_NE(out["function description"].find("\\r\\nWindows Media Player"), std::string::npos)
         << out["function description"];
-    EXPECT_EQ(out["function settings"], "4");
+    EXPECT_EQ(out["function settings"], "5");
     EXPECT_EQ(out["function values"], "1 0");
     EXPECT_EQ(out["name 1"], "\u81ea\u52d5");
     EXPECT_EQ(out["name 4"], "iTunes");
@@ -237,6 +316,27 @@ TEST_P(WithHost, AutoPrefersWmpThenWinampThenItunes) {
     EXPECT_EQ(out["result 1"], "3");
 }
 
+// The media sessions come last: "Auto" shows them only while none of the three players publishes.
+TEST_P(WithHost, AutoFallsThroughToTheMediaSessions) {
+    PublishedPlayer smtc("SMTC");
+    smtc.Publish(L"\u30bb\u30c3\u30b7\u30e7\u30f3");
+    HostOutput out = Host();
+    EXPECT_EQ(out["text 1"], "\u30bb\u30c3\u30b7\u30e7\u30f3|") << "no custom attributes from the sessions";
+    EXPECT_EQ(out["text 5"], "\u30bb\u30c3\u30b7\u30e7\u30f3|");
+    EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
+    {
+        PublishedPlayer itunes("iTunes");
+        itunes.Publish(L"I");
+        out = Host();
+        EXPECT_EQ(out["text 1"], "I|");
+        EXPECT_EQ(out["text 5"], "\u30bb\u30c3\u30b7\u30e7\u30f3|");
+    }
+    smtc.Zero();
+    out = Host();
+    EXPECT_TRUE(out.Has("text 1 untouched")) << out.run.output;
+    EXPECT_EQ(out["result 5"], "0");
+}
+
 TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     PublishedPlayer winamp("Winamp");
     winamp.Publish(L"C:\\W");
@@ -245,6 +345,7 @@ TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     EXPECT_EQ(out["result 4"], "0");
     EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
     EXPECT_TRUE(out.Has("text 2 untouched")) << out.run.output;
+    EXPECT_TRUE(out.Has("text 5 untouched")) << out.run.output;
 }
 
 TEST_P(WithHost, CustomAttributesOnlyForWmpAndAuto) {

@@ -1,7 +1,14 @@
-# Tests of the plug-in proper (settings, lifecycle, exports), with the stand-in iTunes bridge.
-add_executable(fake_itunes_bridge ${CMAKE_CURRENT_LIST_DIR}/fake_itunes_bridge.cpp)
-target_link_options(fake_itunes_bridge PRIVATE -municode -mwindows)
-mivola_warnings(fake_itunes_bridge)
+# Tests of the plug-in proper (settings, lifecycle, exports), with stand-ins for the bridge
+# programs it starts.
+foreach(key iTunes SMTC)
+  string(TOLOWER ${key} lower)
+  add_executable(fake_${lower}_bridge ${CMAKE_CURRENT_LIST_DIR}/fake_bridge.cpp)
+  target_compile_definitions(fake_${lower}_bridge PRIVATE FAKE_BRIDGE_KEY="${key}")
+  target_link_options(fake_${lower}_bridge PRIVATE -municode -mwindows)
+  mivola_warnings(fake_${lower}_bridge)
+endforeach()
+target_compile_definitions(fake_itunes_bridge PRIVATE FAKE_BRIDGE_LOG=L"bridge.log")
+target_compile_definitions(fake_smtc_bridge PRIVATE FAKE_BRIDGE_LOG=L"smtc_bridge.log")
 
 mivola_test(plugin_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
@@ -11,7 +18,7 @@ mivola_test(plugin_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_dll_test.cpp)
 target_include_directories(plugin_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/channel)
 target_link_libraries(plugin_tests PRIVATE mivola_hostcore version)
-add_dependencies(plugin_tests mivola_hostplugin zeqhost fake_itunes_bridge)
+add_dependencies(plugin_tests mivola_hostplugin zeqhost fake_itunes_bridge fake_smtc_bridge)
 configure_file(${CMAKE_SOURCE_DIR}/hostplugin/Setting.ini ${CMAKE_CURRENT_BINARY_DIR}/default_Setting.ini COPYONLY)
 
 # The export table, read natively: exactly the eight host functions, undecorated.
