@@ -10,6 +10,7 @@
 #include "itunes_connection.h"
 #include "named_mutex.h"
 #include "now_playing_record.h"
+#include "record_transfer.h"
 #include "region_names.h"
 #include "shared_region.h"
 
@@ -35,12 +36,12 @@ struct Program {
     UINT intervalMs = kIntervalDefault;
     HWND lastiTunes = nullptr;
     bool attachChanged = false;
+    // A call into iTunes dispatches messages while it waits. While a connect or a gather runs,
+    // a nested message never pulls the connection away: its detach waits for the call to end.
     bool gathering = false;
-    // A call into iTunes dispatches messages while it waits. These keep a nested message from
-    // pulling the connection away under a running connect or gather: the work waits for it.
     bool connecting = false;
-    bool releaseAfterGather = false;
-    bool iTunesEndAfterGather = false;
+    bool releasePending = false;
+    bool iTunesEndPending = false;
     wchar_t playerVersion[kPlayerVersionCapacity] = {};
 };
 
@@ -57,9 +58,11 @@ void RestartTimer(UINT periodMs) {
     ::SetTimer(g_program.window, kPollTimerId, periodMs, nullptr);
 }
 
+bool InsideCallToiTunes() { return g_program.gathering || g_program.connecting; }
+
 void ReleaseConnection() {
-    if (g_program.gathering) {
-        g_program.releaseAfterGather = true;
+    if (InsideCallToiTunes()) {
+        g_program.releasePending = true;
         return;
     }
     g_program.connection.reset();
@@ -74,8 +77,8 @@ void ZeroNowPlaying() {
 }
 
 void OniTunesEnd() {
-    if (g_program.gathering) {
-        g_program.iTunesEndAfterGather = true;
+    if (InsideCallToiTunes()) {
+        g_program.iTunesEndPending = true;
         return;
     }
     ReleaseConnection();
@@ -85,7 +88,22 @@ void OniTunesEnd() {
     g_program.attachChanged = true;
 }
 
-// Makes the connection; false when it failed, in which case the window is already gone.
+// Carries out what arrived during the call that just ended. True when the connection is gone.
+bool DetachPending() {
+    bool detached = g_program.releasePending || g_program.iTunesEndPending;
+    if (g_program.releasePending) {
+        g_program.releasePending = false;
+        g_program.connection.reset();
+    }
+    if (g_program.iTunesEndPending) {
+        g_program.iTunesEndPending = false;
+        OniTunesEnd();
+    }
+    return detached;
+}
+
+// Makes the connection; false when the poll step ends here: connecting failed (the window is
+// then already gone), or iTunes' end arrived meanwhile (the bridge is then paused, detached).
 bool Connect() {
     g_program.connection.reset();
     g_program.connection.reset(new (std::nothrow) ITunesConnection());
@@ -95,22 +113,24 @@ bool Connect() {
         connected = g_program.connection->Connect(g_program.window, g_program.iTunesEnd, g_program.playerVersion);
         g_program.connecting = false;
     }
-    if (!connected) ::SendMessageA(g_program.window, g_program.pluginEnd, 0, 0);
-    return connected;
+    if (!connected) {
+        ::SendMessageA(g_program.window, g_program.pluginEnd, 0, 0);
+        return false;
+    }
+    return !DetachPending();
 }
 
 void Gather() {
+    NowPlayingRecord record;
+    std::memset(&record, 0, sizeof record);
     g_program.gathering = true;
-    GatherAndPublish(g_program.connection ? g_program.connection->App() : nullptr, g_program.nowPlaying);
+    FillRecord(g_program.connection ? g_program.connection->App() : nullptr, record);
     g_program.gathering = false;
-    if (g_program.releaseAfterGather) {
-        g_program.releaseAfterGather = false;
-        g_program.connection.reset();
-    }
-    if (g_program.iTunesEndAfterGather) {
-        g_program.iTunesEndAfterGather = false;
-        OniTunesEnd();
-    }
+    // A nested tick that found iTunes gone has already published the empty record; this one
+    // would bring iTunes back until the next tick. The end-of-iTunes message instead detaches
+    // after the gather, which keeps its record.
+    if (!g_program.releasePending) PublishRecord(g_program.nowPlaying, &record, sizeof record);
+    DetachPending();
 }
 
 void PollStep() {
