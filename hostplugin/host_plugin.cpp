@@ -33,8 +33,7 @@ int HostPlugin::InitIn(const std::string& moduleDir) {
     requestMutex_.Create(kRequestMutex, false);
     answerMutex_.Create(kAnswerMutex, false);
     PublishRequest();
-    launcher_.Configure(moduleDir_.empty() ? std::string() : moduleDir_ + "Mivola\\ZEQ_Mivola_iTunes.exe",
-                        kiTunesBridgeParameter);
+    launcher_.Configure(moduleDir_.empty() ? std::string() : moduleDir_ + "Mivola\\ZEQ_Mivola_iTunes.exe");
     if (main_.iTunesCheck) launcher_.Start();
     released_ = false;
     return 0;

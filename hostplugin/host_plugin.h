@@ -73,7 +73,7 @@ private:
     CustomAttributeList attributes_;
     NamedMutex answerMutex_;
     SettingList settings_;
-    BridgeLauncher launcher_;
+    BridgeLauncher launcher_{kiTunesBridgeProtocol};
 
     SharedRegion requestRegion_;
     SharedRegion players_[kPlayerCount];
