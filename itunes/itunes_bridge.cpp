@@ -1,17 +1,18 @@
-#include "bridge_program.h"
+#include "itunes_bridge.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "bridge_program_protocol.h"
 #include "gathering.h"
 #include "identity.h"
-#include "interval.h"
 #include "itunes_connection.h"
-#include "named_mutex.h"
 #include "now_playing_record.h"
+#include "players.h"
 #include "record_transfer.h"
 #include "region_names.h"
+#include "setting_keys.h"
 #include "shared_region.h"
 
 namespace mivola::itunes {
@@ -21,19 +22,15 @@ namespace {
 // Everything the program keeps, touched by its one thread only. Members are built in this
 // order before the main routine runs and destroyed in reverse after it returns: the
 // connection is released first, then the now-playing region closed (not cleared, so a
-// reader keeps the last record), then the single-instance mutex closed.
+// reader keeps the last record), then the frame with the single-instance mutex.
 struct Program {
     Program();
 
-    NamedMutex instanceMutex;
     UINT iTunesEnd = ::RegisterWindowMessageA(kiTunesEndMessage);
-    UINT pluginEnd = ::RegisterWindowMessageA(kPluginEndMessage);
+    BridgeProgram frame{kiTunesBridgeProtocol, kKeyiTunes};
     SharedRegion nowPlaying;
     std::unique_ptr<ITunesConnection> connection;
 
-    HWND window = nullptr;
-    SharedRegion identity;
-    UINT intervalMs = kIntervalDefault;
     HWND lastiTunes = nullptr;
     bool attachChanged = false;
     // A call into iTunes dispatches messages while it waits. While a connect or a gather runs,
@@ -48,14 +45,16 @@ struct Program {
 Program::Program() {
     char name[kRegionNameMax];
     // A region that fails to open has no view; every write checks for one.
-    if (NowPlayingRegionName(name, "iTunes")) nowPlaying.Open(name, kNowPlayingRecordSize);
+    if (NowPlayingRegionName(name, kKeyiTunes)) nowPlaying.Open(name, kNowPlayingRecordSize);
 }
 
 Program g_program;
 
-void RestartTimer(UINT periodMs) {
-    ::KillTimer(g_program.window, kPollTimerId);
-    ::SetTimer(g_program.window, kPollTimerId, periodMs, nullptr);
+void PublishIdentity() {
+    BridgeIdentityRecord record;
+    std::memset(&record, 0, sizeof record);
+    BuildIdentity(g_program.playerVersion, record);
+    g_program.frame.PublishIdentity(record);
 }
 
 bool InsideCallToiTunes() { return g_program.gathering || g_program.connecting; }
@@ -82,9 +81,9 @@ void OniTunesEnd() {
         return;
     }
     ReleaseConnection();
-    RestartTimer(kEndingPeriodMs);
-    ::SetWindowTextA(g_program.window, kTextEnding);
-    WithdrawIdentity(g_program.identity);
+    g_program.frame.RestartTimer(kEndingPeriodMs);
+    g_program.frame.SetText(kTextEnding);
+    g_program.frame.WithdrawIdentity();
     g_program.attachChanged = true;
 }
 
@@ -110,11 +109,11 @@ bool Connect() {
     bool connected = false;
     if (g_program.connection) {
         g_program.connecting = true;
-        connected = g_program.connection->Connect(g_program.window, g_program.iTunesEnd, g_program.playerVersion);
+        connected = g_program.connection->Connect(g_program.frame.Window(), g_program.iTunesEnd, g_program.playerVersion);
         g_program.connecting = false;
     }
     if (!connected) {
-        ::SendMessageA(g_program.window, g_program.pluginEnd, 0, 0);
+        g_program.frame.End();
         return false;
     }
     return !DetachPending();
@@ -145,9 +144,9 @@ void PollStep() {
         if (!g_program.connection && !Connect()) return;
         if (g_program.attachChanged) {
             g_program.attachChanged = false;
-            ::SetWindowTextA(g_program.window, kTextAttached);
-            RestartTimer(g_program.intervalMs);
-            PublishIdentity(g_program.identity, g_program.playerVersion);
+            g_program.frame.SetText(kTextAttached);
+            g_program.frame.RestartTimer(g_program.frame.IntervalMs());
+            PublishIdentity();
         }
         // A tick that arrives inside a running gather leaves the gather to it.
         if (!g_program.gathering) Gather();
@@ -155,81 +154,27 @@ void PollStep() {
         if (g_program.connection) ReleaseConnection();
         if (g_program.attachChanged) {
             g_program.attachChanged = false;
-            ::SetWindowTextA(g_program.window, kTextSearching);
-            RestartTimer(kSearchPeriodMs);
-            WithdrawIdentity(g_program.identity);
+            g_program.frame.SetText(kTextSearching);
+            g_program.frame.RestartTimer(kSearchPeriodMs);
+            g_program.frame.WithdrawIdentity();
         }
         ZeroNowPlaying();
     }
 }
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == g_program.pluginEnd) {
-        ::DestroyWindow(window);
-        return 0;
-    }
-    if (message == g_program.iTunesEnd) {
-        OniTunesEnd();
-        return 0;
-    }
-    switch (message) {
-        case WM_CREATE:
-            g_program.window = window;
-            ::SetWindowTextA(window, "");
-            RestartTimer(kSearchPeriodMs);
-            break;
-        case WM_TIMER:
-            PollStep();
-            break;
-        case WM_CLOSE:
-            return 1;  // only the end message or the end of the process ends the bridge
-        case WM_DESTROY:
-            WithdrawIdentity(g_program.identity);
-            ::KillTimer(window, kPollTimerId);
-            ::PostQuitMessage(0);
-            break;
-        default:
-            break;
-    }
-    return ::DefWindowProcA(window, message, wParam, lParam);
-}
-
-UINT ReadInterval() {
-    char path[MAX_PATH + 16];
-    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return kIntervalDefault;
-    char* slash = std::strrchr(path, '\\');
-    if (!slash) return kIntervalDefault;
-    std::strcpy(slash + 1, "Setting.ini");
-    return ReadIntervalSetting(path, "Main", "iTunesTiming");
+bool OnMessage(UINT message) {
+    if (message != g_program.iTunesEnd) return false;
+    OniTunesEnd();
+    return true;
 }
 
 }  // namespace
 
 int RunBridge(HINSTANCE instance, const char* commandLine) {
-    if (!commandLine || !std::strstr(commandLine, kCommandWord)) return 0;
-    if (!g_program.instanceMutex.Create(kInstanceMutex, true)) return 0;
-    g_program.intervalMs = ReadInterval();
-
-    WNDCLASSA wc{};
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kBridgeWindowClass;
-    ::RegisterClassA(&wc);
-    HWND window = ::CreateWindowExA(0, kBridgeWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (!window) return 0;
-
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    // Every way out ends with 0, whatever the quit message carried.
-    return 0;
+    BridgeProgramHooks hooks;
+    hooks.tick = [](void*) { PollStep(); };
+    hooks.message = [](void*, UINT message) { return OnMessage(message); };
+    return g_program.frame.Run(instance, commandLine, setting_ini::kiTunesTiming, hooks);
 }
 
 }  // namespace mivola::itunes
