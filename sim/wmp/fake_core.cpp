@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -114,6 +115,7 @@ public:
         gate_.Enter(("getItemInfo(" + Utf8(wanted) + ")").c_str());
         if (!out) return E_POINTER;
         *out = nullptr;
+        if (gate_.model_.Snapshot(nullptr).itemInfoNull) return S_OK;
         for (const auto& a : item_.attributes) {
             if (_wcsicmp(a.first.c_str(), wanted.c_str()) == 0) {
                 *out = Copy(a.second);
@@ -144,7 +146,13 @@ public:
     HRESULT STDMETHODCALLTYPE get_currentPosition(double* out) override {
         gate_.Enter("get_currentPosition");
         if (!out) return E_POINTER;
-        gate_.model_.Snapshot(out);
+        PlayerState s = gate_.model_.Snapshot(out);
+        if (s.positionFalse) {
+            *out = -1.0;
+            return S_FALSE;
+        }
+        if (s.current >= 0 && static_cast<size_t>(s.current) < s.media.size() && s.media[static_cast<size_t>(s.current)].fixedPosition)
+            *out = s.media[static_cast<size_t>(s.current)].position;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_currentPosition(double) override { return E_NOTIMPL; }
@@ -222,7 +230,13 @@ public:
         gate_.Enter("get_playState");
         ++gate_.model_.playStateCalls;
         if (!out) return E_POINTER;
-        *out = static_cast<WMPPlayState>(gate_.model_.Snapshot(nullptr).state);
+        PlayerState s = gate_.model_.Snapshot(nullptr);
+        if (s.playStateNotImpl) {
+            // What an uninitialised out value may hold: a caller must not take it.
+            std::memset(out, 0xCD, sizeof *out);
+            return E_NOTIMPL;
+        }
+        *out = static_cast<WMPPlayState>(s.state);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_controls(IWMPControls** out) override {

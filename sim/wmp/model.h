@@ -17,6 +17,8 @@ struct MediaItem {
     std::wstring name, url;
     bool hasName = true, hasUrl = true;
     double duration = 0;
+    bool fixedPosition = false;  // get_currentPosition answers `position` while this item is current
+    double position = 0;
     LONG width = 0, height = 0;
     std::vector<std::pair<std::wstring, std::wstring>> attributes;  // getItemInfo answers; others are null
 };
@@ -39,6 +41,10 @@ struct PlayerState {
     std::wstring protocol;
     DWORD slowMs = 0;
     bool logCalls = false;
+    // Answers seen from other players' cores, switched on by "quirk" lines.
+    bool playStateNotImpl = false;   // get_playState: E_NOTIMPL, out value left as garbage
+    bool itemInfoNull = false;       // getItemInfo: S_OK and a null string for every name
+    bool positionFalse = false;      // get_currentPosition: S_FALSE and -1.0
 };
 
 class PlayerModel {
