@@ -25,17 +25,16 @@ void StoreText(wchar_t (&field)[N], const unique_bstr& s) {
     CopyText(field, N, s.get());
 }
 
-unique_bstr ItemInfo(IWMPMedia* media, const wchar_t* name) {
+// An attribute's value; null when the item has none or the call fails.
+unique_bstr ExchangeItemInfo(void* media, BSTR name) {
     unique_bstr value;
-    unique_bstr bname(::SysAllocString(name));
-    if (bname) media->getItemInfo(bname.get(), value.put());
+    keep_if_succeeded(static_cast<IWMPMedia*>(media)->getItemInfo(name, value.put()), value);
     return value;
 }
 
-unique_bstr ExchangeItemInfo(void* media, BSTR name) {
-    unique_bstr value;
-    if (FAILED(static_cast<IWMPMedia*>(media)->getItemInfo(name, value.put()))) value.reset();
-    return value;
+unique_bstr ItemInfo(IWMPMedia* media, const wchar_t* name) {
+    unique_bstr bname(::SysAllocString(name));
+    return bname ? ExchangeItemInfo(media, bname.get()) : unique_bstr();
 }
 
 // An attribute copied first into the scratch buffer, then cut to the field.
@@ -83,9 +82,9 @@ int32_t Seconds(I* object, HRESULT (STDMETHODCALLTYPE I::*get)(double*)) {
 void GatherMedia(IWMPMedia* media, NowPlayingRecord& record, AttributeExchange* exchange) {
     std::vector<wchar_t> scratch(kScratchUnits);
     unique_bstr text;
-    media->get_name(text.put());
+    keep_if_succeeded(media->get_name(text.put()), text);
     StoreText(record.Title, text);
-    media->get_sourceURL(text.put());
+    keep_if_succeeded(media->get_sourceURL(text.put()), text);
     StoreText(record.Path, text);
     StoreAttribute(record.Genre, media, L"WM/Genre", scratch.data());
     StoreAttribute(record.Artist, media, L"Author", scratch.data());
@@ -122,7 +121,7 @@ void GatherNetwork(IWMPNetwork* network, NowPlayingRecord& record) {
     };
     for (const Getter& g : kGetters) record.*g.field = Number(network, g.get);
     unique_bstr protocol;
-    network->get_sourceProtocol(protocol.put());
+    keep_if_succeeded(network->get_sourceProtocol(protocol.put()), protocol);
     StoreText(record.Protocol, protocol);
 }
 
@@ -137,18 +136,20 @@ void GatherRecord(IWMPCore* core, NowPlayingRecord& record, AttributeExchange* e
     record.PlayState = static_cast<uint16_t>(state);
 
     com_ptr<IWMPMedia> media;
-    if (GathersMedia(state) && SUCCEEDED(core->get_currentMedia(media.put())) && media)
-        GatherMedia(media.get(), record, exchange);
+    if (GathersMedia(state)) keep_if_succeeded(core->get_currentMedia(media.put()), media);
+    if (media) GatherMedia(media.get(), record, exchange);
 
     com_ptr<IWMPControls> controls;
-    if (SUCCEEDED(core->get_controls(controls.put())) && controls)
-        record.Position = Seconds(controls.get(), &IWMPControls::get_currentPosition);
+    keep_if_succeeded(core->get_controls(controls.put()), controls);
+    if (controls) record.Position = Seconds(controls.get(), &IWMPControls::get_currentPosition);
 
     unique_bstr status;
-    if (SUCCEEDED(core->get_status(status.put()))) StoreText(record.Status, status);
+    keep_if_succeeded(core->get_status(status.put()), status);
+    StoreText(record.Status, status);
 
     com_ptr<IWMPNetwork> network;
-    if (SUCCEEDED(core->get_network(network.put())) && network) GatherNetwork(network.get(), record);
+    keep_if_succeeded(core->get_network(network.put()), network);
+    if (network) GatherNetwork(network.get(), record);
 }
 
 }  // namespace mivola::wmp

@@ -24,7 +24,7 @@ struct AttributeExchange {
 // states stopped, paused, playing and ready the current item's name, source, genre, author,
 // album, track number, picture size, duration and file size, then the request through
 // `exchange` (skipped when null); position; status; network statistics and protocol. A call
-// that fails leaves its field zero or empty, and its out value is never taken.
+// that fails leaves its field zero or empty, and its out value is neither taken nor freed.
 void GatherRecord(IWMPCore* core, NowPlayingRecord& record, AttributeExchange* exchange);
 
 }  // namespace mivola::wmp

@@ -198,7 +198,7 @@ HRESULT MivolaWmpPlugin::SetCore(IWMPCore* core) {
     core_ = added;
     ::LeaveCriticalSection(&coreLock_);
     unique_bstr version;
-    added->get_versionInfo(version.put());
+    keep_if_succeeded(added->get_versionInfo(version.put()), version);
     PublishPlayerVersion(version && version.get()[0] ? version.get() : nullptr);
     return S_OK;
 }

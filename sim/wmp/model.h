@@ -45,6 +45,9 @@ struct PlayerState {
     bool playStateNotImpl = false;   // get_playState: E_NOTIMPL, out value left as garbage
     bool itemInfoNull = false;       // getItemInfo: S_OK and a null string for every name
     bool positionFalse = false;      // get_currentPosition: S_FALSE and -1.0
+    // Getters failing with garbage in their out values, as E_NOTIMPL stubs leave them:
+    bool valuesFail = false;   // every number and text getter the bridge calls but get_playState
+    bool objectsFail = false;  // get_currentMedia, get_controls and get_network
 };
 
 class PlayerModel {
@@ -58,6 +61,8 @@ public:
     void SetSlow(DWORD ms);
     DWORD Slow() const;
     bool LogCalls() const;
+    // One of the state's switches, without copying the whole state.
+    bool Flag(bool PlayerState::*flag) const;
     std::atomic<long> playStateCalls{0};
 
 private:

@@ -119,6 +119,8 @@ bool ParseLine(const std::string& line, Scenario& scenario) {
     else if (key == "quirk" && value == "playstate-notimpl") s.playStateNotImpl = true;
     else if (key == "quirk" && value == "iteminfo-null") s.itemInfoNull = true;
     else if (key == "quirk" && value == "position-sfalse") s.positionFalse = true;
+    else if (key == "quirk" && value == "values-fail") s.valuesFail = true;
+    else if (key == "quirk" && value == "objects-fail") s.objectsFail = true;
     else if (key == "network") {
         std::string name, number;
         Split(value, name, number);

@@ -28,7 +28,10 @@
 //   quirk <answer>           answers seen from other players' cores: playstate-notimpl
 //                            (get_playState writes 0xCDCDCDCD and fails with E_NOTIMPL),
 //                            iteminfo-null (getItemInfo: S_OK and a null string for every
-//                            name), position-sfalse (get_currentPosition: S_FALSE and -1.0)
+//                            name), position-sfalse (get_currentPosition: S_FALSE and -1.0),
+//                            values-fail (every number and text getter but get_playState
+//                            fails, its out value filled with 0xCD bytes), objects-fail
+//                            (get_currentMedia, get_controls, get_network likewise)
 //   media                    starts a media item; the lines below describe it:
 //     name <text> / noname   get_name (noname: a null string)
 //     url <text> / nourl     get_sourceURL

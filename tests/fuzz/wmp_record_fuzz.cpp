@@ -3,7 +3,8 @@
 // positions that are NaN, infinite, at and beyond the 32-bit edges or any bit pattern; track
 // numbers of any length, sign and leading white space; texts around their fields' capacities;
 // any play state; and the odd answers of other players' cores (a failed play state with garbage
-// in its out value, null attribute strings, S_FALSE with -1.0 for the position). Built so that
+// in its out value, null attribute strings, S_FALSE with -1.0 for the position, getters of
+// numbers, texts and interfaces failing with garbage in their out values). Built so that
 // any out-of-range float-to-integer conversion traps. Properties: every field is what the rules
 // make of the core's answer, computed here another way; fields the state does not gather stay zero.
 #include <cmath>
@@ -131,6 +132,8 @@ void One(Random& rng) {
     s.playStateNotImpl = rng.OneIn(8);
     s.itemInfoNull = rng.OneIn(8);
     s.positionFalse = rng.OneIn(8);
+    s.valuesFail = rng.OneIn(12);
+    s.objectsFail = rng.OneIn(12);
     s.current = rng.OneIn(10) ? -1 : 0;
     s.hasStatus = !rng.OneIn(6);
     s.status = Text(rng, 2048);
@@ -154,9 +157,14 @@ void One(Random& rng) {
     s.media.push_back(item);
 
     const bool stateKnown = !s.playStateNotImpl;
-    const bool gathers = stateKnown && s.current == 0 &&
+    const bool gathers = stateKnown && s.current == 0 && !s.objectsFail &&
                          (s.state == 1 || s.state == 2 || s.state == 3 || s.state == 10);
+    // A failing getter leaves 0xCD bytes in its out value: none of them may show, and the
+    // pointers among them are neither freed nor called.
+    const bool values = !s.valuesFail;
     Count(s.playStateNotImpl ? "play state fails" : gathers ? "media gathered" : "no media");
+    if (s.valuesFail) Count("values fail");
+    if (s.objectsFail) Count("objects fail");
     if (std::isnan(item.duration)) Count("duration NaN");
     else if (std::isinf(item.duration)) Count("duration infinite");
     else if (ExpectedSeconds(item.duration) == INT32_MAX || ExpectedSeconds(item.duration) == INT32_MIN) Count("duration held");
@@ -173,7 +181,7 @@ void One(Random& rng) {
     Expect(record.Magic == kRecordMagic && record.Version == kVersionWmp, "magic and version are set");
     Expect(record.PlayState == (stateKnown ? static_cast<uint16_t>(s.state) : 0),
            "the play state is the core's, or 0 when the query failed");
-    if (gathers) {
+    if (gathers && values) {
         Expect(FieldHolds(record.Title, item.hasName ? item.name : std::wstring()), "the title is the name, cut");
         Expect(FieldHolds(record.Path, item.url), "the path is the source, cut");
         Expect(FieldHolds(record.Genre, s.itemInfoNull ? std::wstring() : genre), "the genre is its attribute, cut");
@@ -184,15 +192,25 @@ void One(Random& rng) {
         Expect(record.Width == item.width && record.Height == item.height, "the picture size is the core's");
     } else {
         Expect(Zero(record.Title, reinterpret_cast<const char*>(&record.Position) - reinterpret_cast<const char*>(record.Title)),
-               "no media fields outside the gathering states");
+               "no media fields outside the gathering states or from failed calls");
     }
-    const int32_t position = s.positionFalse ? -1 : s.current == 0 ? ExpectedSeconds(item.position) : record.Position;
-    Expect(record.Position == position, "the position is the core's value cut and held");
-    if (s.current != 0 && !s.positionFalse) Expect(record.Position >= 0 && record.Position < 600, "an advancing position starts near 0");
-    Expect(FieldHolds(record.Status, s.hasStatus ? s.status : std::wstring()), "the status is the core's, cut");
-    Expect(record.BitRate == s.network[wmp_sim::NetBitRate] && record.LostPackets == s.network[wmp_sim::NetLostPackets],
-           "network values are the core's");
-    Expect(FieldHolds(record.Protocol, s.protocol), "the protocol is the core's, cut");
+    if (s.objectsFail || s.valuesFail) {
+        Expect(record.Position == 0, "no position from a failed call");
+    } else {
+        const int32_t position = s.positionFalse ? -1 : s.current == 0 ? ExpectedSeconds(item.position) : record.Position;
+        Expect(record.Position == position, "the position is the core's value cut and held");
+        if (s.current != 0 && !s.positionFalse)
+            Expect(record.Position >= 0 && record.Position < 600, "an advancing position starts near 0");
+    }
+    Expect(FieldHolds(record.Status, s.hasStatus && values ? s.status : std::wstring()), "the status is the core's, cut");
+    if (s.objectsFail || s.valuesFail) {
+        Expect(Zero(&record.Bandwidth, reinterpret_cast<const char*>(&record.Reserved3) - reinterpret_cast<const char*>(&record.Bandwidth)),
+               "no network values or protocol from failed calls");
+    } else {
+        Expect(record.BitRate == s.network[wmp_sim::NetBitRate] && record.LostPackets == s.network[wmp_sim::NetLostPackets],
+               "network values are the core's");
+        Expect(FieldHolds(record.Protocol, s.protocol), "the protocol is the core's, cut");
+    }
     Expect(record.Reserved1 == 0 && record.Reserved2 == 0 && record.Reserved3 == 0, "reserved bytes stay zero");
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -313,6 +314,42 @@ TEST_P(WmpStandInTest, CoresThatAnswerOddlyStillGiveASoundRecord) {
     ASSERT_TRUE(host.Answer(units));
     EXPECT_EQ(std::wstring(units.data(), units.size()), std::wstring(1, L'\0')) << "no pairs: every value was null";
     EXPECT_TRUE(s.Close());
+}
+
+// Such a core's other getters may fail the same way, leaving garbage in a number, a string or
+// an interface pointer. Nothing of it is stored, freed or called: the record holds only what
+// the calls that succeeded gave (the play state, and the status while only the interface
+// getters fail), the request is answered with no pairs, and the player lives on.
+TEST_P(WmpStandInTest, GettersThatFailLeaveNothingOfTheirOutValues) {
+    Host host;
+    host.Request({L"WM/Year", L"Foo"});
+    for (const char* quirk : {"values-fail", "objects-fail"}) {
+        SCOPED_TRACE(quirk);
+        static NowPlayingRecord expected;
+        std::memset(&expected, 0, sizeof expected);
+        expected.Magic = kRecordMagic;
+        expected.Version = kVersionWmp;
+        expected.PlayState = 3;
+        if (std::string(quirk) == "objects-fail") std::wcscpy(expected.Status, L"Playing stand-in");
+        WmpStandIn s(arch());
+        s.WriteSettings(kFastSettings);
+        ASSERT_TRUE(s.Start("quirk " + std::string(quirk) + "\n" + Player()));
+        ASSERT_TRUE(s.WaitTicks(3));
+        NowPlayingRecord& r = *Fresh();
+        ASSERT_TRUE(ReadWmpNowPlaying(r));
+        EXPECT_EQ(std::memcmp(&r, &expected, sizeof r), 0)
+            << "length " << r.Length << ", width " << r.Width << ", position " << r.Position << ", bit rate " << r.BitRate;
+        std::vector<wchar_t> units;
+        if (std::string(quirk) == "values-fail") {
+            ASSERT_TRUE(host.Answer(units));
+            EXPECT_EQ(std::wstring(units.data(), units.size()), std::wstring(1, L'\0')) << "every value failed";
+            BridgeIdentityRecord id;
+            ASSERT_TRUE(ReadWmpIdentity(id));
+            EXPECT_EQ(id.PlayerVersion[0], L'\0');
+        }
+        EXPECT_TRUE(s.Running());
+        EXPECT_TRUE(s.Close());
+    }
 }
 
 std::vector<std::string> CallsOfOneTick(const std::vector<std::string>& lines) {
