@@ -1,8 +1,8 @@
 // The Winamp bridge's settings file (its module path + ".ini", [Main] Timing), read by the
-// bridges' own code (channel/module_settings_file.cpp) with this program standing in as the module: any bytes, overlong lines,
-// missing sections, numbers at every edge. Properties: the interval is always 10..9999, a clean
-// value loads exactly as clamped, and a written interval loads back while the rest of the file
-// stays as it was.
+// bridges' own code (channel/module_settings_file.cpp) with this program standing in as the
+// module: any bytes, overlong lines, missing sections, numbers at every edge. Properties: the
+// interval is always 10..9999, a clean value loads exactly as clamped, and a written interval
+// loads back while the rest of the file stays as it was.
 #include <cstring>
 #include <string>
 #include <vector>

@@ -2,11 +2,12 @@
 // any size holding any count and any units, read and answered by the bridge's own code
 // (wmp/attribute_answer.cpp) against a media item whose values may be missing, empty, long,
 // hold a NUL or be number texts at every edge; now and then the answer is built straight from
-// units that end at a guard page, under a tight size limit. Properties: a request is answered only when its count fits the
-// region and it ends in NUL, and a refused one leaves the previous answer; the item is asked
-// exactly once for each name up to the first empty one, in order; the answer region holds
-// exactly 4 + 2N bytes' worth of list, terminated, with the pairs that have a value, each value
-// up to its first NUL, never more units than the limit.
+// units that end at a guard page, under a tight size limit. Properties: a request is answered
+// only when its count fits the region and it ends in NUL, and a refused one leaves the previous
+// answer; the item is asked exactly once for each name up to the first empty one, in order; the
+// answer region holds exactly 4 + 2N bytes' worth of list, terminated, with the pairs that have
+// a value, each value up to its first NUL (number texts too: they are passed on, never read),
+// never more units than the limit.
 #include <climits>
 #include <cstring>
 #include <string>
@@ -56,7 +57,13 @@ uint32_t HashOf(const std::wstring& name) {
     return h;
 }
 
+// Attributes players hand out as numbers: they always answer number texts here.
+const wchar_t* const kNumberNames[] = {L"WM/TrackNumber", L"Duration", L"FileSize", L"WM/Year", L"Bitrate",
+                                       L"CurrentBitrate"};
+
 ValueKind KindOf(const std::wstring& name) {
+    for (const wchar_t* n : kNumberNames)
+        if (name == n) return ValueKind::Number;
     switch (HashOf(name) % 16) {
         case 0: case 1: case 2: case 3: return ValueKind::Null;
         case 4: case 5: return ValueKind::Empty;
@@ -102,6 +109,7 @@ unique_bstr ItemInfo(void* context, BSTR name) {
     if (n.find(L'\0') != std::wstring::npos || name[length] != L'\0') item->badName = true;
     item->asked.push_back(n);
     if (KindOf(n) == ValueKind::Null) return unique_bstr();
+    if (KindOf(n) == ValueKind::Number) Count("number text handed out");
     std::wstring v = HandedOut(n);
     return unique_bstr(::SysAllocStringLen(v.data(), static_cast<UINT>(v.size())));
 }
@@ -156,11 +164,7 @@ std::wstring RandomName(Random& rng) {
             for (wchar_t& c : n) if (!c) c = L'q';
             return n;
         }
-        case 3: {
-            static const wchar_t* const kNumberNames[] = {L"WM/TrackNumber", L"Duration", L"FileSize", L"WM/Year",
-                                                          L"Bitrate", L"CurrentBitrate"};
-            return kNumberNames[rng.Below(6)];
-        }
+        case 3: return kNumberNames[rng.Below(sizeof kNumberNames / sizeof kNumberNames[0])];
         default: return L"WM/Attr" + std::to_wstring(rng.Below(40));
     }
 }
