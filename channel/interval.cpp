@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cwchar>
+#include <string>
 
 namespace mivola {
 
@@ -34,6 +35,19 @@ UINT ParseIntervalText(const wchar_t* text, const wchar_t* thousandsSeparator) {
     while (IsSpace(*p)) ++p;
     if (*p || !anyDigit) return 0;
     return static_cast<UINT>(value);
+}
+
+UINT ReadIntervalField(HWND field) {
+    wchar_t separator[8] = L"";
+    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) == 0) separator[0] = L'\0';
+    std::wstring text;
+    int length = ::GetWindowTextLengthW(field);
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length) + 1);
+        int got = ::GetWindowTextW(field, &text[0], length + 1);
+        text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    }
+    return ParseIntervalText(text.c_str(), separator);
 }
 
 }  // namespace mivola

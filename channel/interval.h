@@ -20,4 +20,7 @@ UINT ReadIntervalSetting(const char* iniPath, const char* section, const char* k
 // and the empty text, reads as 0; numbers beyond UINT_MAX saturate.
 UINT ParseIntervalText(const wchar_t* text, const wchar_t* thousandsSeparator);
 
+// An interval edit field's whole text read as above, with the user's thousands separator.
+UINT ReadIntervalField(HWND field);
+
 }  // namespace mivola

@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <string>
-
 #include "interval.h"
 #include "module_settings_file.h"
 
@@ -30,22 +28,6 @@ void Centre(HWND dialog) {
     ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::wstring FieldText(HWND field) {
-    int length = ::GetWindowTextLengthW(field);
-    if (length <= 0) return std::wstring();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    int got = ::GetWindowTextW(field, &text[0], length + 1);
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return text;
-}
-
-// The field as the up-down control writes it, with the user's thousands separator ("1,500").
-UINT ReadField(HWND dialog) {
-    wchar_t separator[8] = L"";
-    if (::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) == 0) separator[0] = L'\0';
-    return ParseIntervalText(FieldText(::GetDlgItem(dialog, kIntervalFieldId)).c_str(), separator);
-}
-
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG: {
@@ -62,7 +44,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
             if (!context) return FALSE;
             switch (LOWORD(wParam)) {
                 case IDOK: {
-                    UINT value = ClampInterval(ReadField(dialog));
+                    UINT value = ClampInterval(ReadIntervalField(::GetDlgItem(dialog, kIntervalFieldId)));
                     context->apply(context->target, value);
                     WriteModuleInterval(context->module, value);
                     ::EndDialog(dialog, IDOK);
