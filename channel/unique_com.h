@@ -100,4 +100,15 @@ private:
     T* p_ = nullptr;
 };
 
+// For a call that fills an owner through put(): a failed call may leave anything in its out
+// value (stubs of foreign objects often do not set it), which is not ours to free. After a
+// failure the owner drops the value unfreed and stays empty.
+inline void keep_if_succeeded(HRESULT hr, unique_bstr& s) {
+    if (FAILED(hr)) s.release();
+}
+template <typename T>
+void keep_if_succeeded(HRESULT hr, com_ptr<T>& p) {
+    if (FAILED(hr)) p.detach();
+}
+
 }  // namespace mivola

@@ -55,9 +55,9 @@ void OnOk(HWND dialog, Context& context) {
     ::GetDlgItemTextW(dialog, IDC_SETTING_COUNT, count, 5);
     main.settingCount = static_cast<UINT>(_wtoi(count));
     main.iTunesCheck = ::IsDlgButtonChecked(dialog, IDC_ITUNES_CHECK) == BST_CHECKED ? 1 : 0;
-    main.iTunesTiming = ClampInterval(ReadUnsignedField(::GetDlgItem(dialog, IDC_TIMING)));
+    main.iTunesTiming = ClampInterval(ReadIntervalField(::GetDlgItem(dialog, IDC_TIMING)));
     main.smtcCheck = ::IsDlgButtonChecked(dialog, IDC_SMTC_CHECK) == BST_CHECKED ? 1 : 0;
-    main.smtcTiming = ClampInterval(ReadUnsignedField(::GetDlgItem(dialog, IDC_SMTC_TIMING)));
+    main.smtcTiming = ClampInterval(ReadIntervalField(::GetDlgItem(dialog, IDC_SMTC_TIMING)));
     context.plugin->SaveMainSettings();
     ::EndDialog(dialog, 0);
 }

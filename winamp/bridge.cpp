@@ -6,13 +6,14 @@
 
 #include "bridge_identity_record.h"
 #include "interval.h"
+#include "interval_dialog.h"
+#include "module_settings_file.h"
 #include "now_playing_record.h"
 #include "players.h"
 #include "poller.h"
 #include "record_transfer.h"
 #include "region_names.h"
-#include "settings_dialog.h"
-#include "settings_file.h"
+#include "resource.h"
 #include "shared_region.h"
 #include "text_copy.h"
 
@@ -23,6 +24,9 @@ namespace {
 constexpr char kPluginDescription[] = "ZEQ メディア情報取得プラグイン for Winamp Ver.1.0.0";
 constexpr char kIdentityDescription[] = "Winamp用 Ver 1.0.0";
 static_assert(sizeof kIdentityDescription <= sizeof(BridgeIdentityRecord::Description));
+
+static_assert(IDD_SETTINGS == kIntervalDialogId && IDC_INTERVAL == kIntervalFieldId && IDC_INTERVAL_SPIN == kIntervalSpinId,
+              "the dialog resource carries the identifiers the shared dialog procedure uses");
 
 // Version texts are read no further than this; the field keeps far fewer units anyway.
 constexpr size_t kVersionTextMax = 256;
@@ -73,12 +77,14 @@ void PublishIdentity(HMODULE module, HWND player) {
 
 void StartTimer() { ::SetTimer(g_state.player, kUpdateTimerId, g_state.intervalMs, nullptr); }
 
+void StoreInterval(void*, UINT intervalMs) { g_state.intervalMs = intervalMs; }
+
 }  // namespace
 
 int Init() {
     HMODULE module = OwnModule();
     HWND player = g_header.hwndParent;
-    g_state.intervalMs = ReadInterval(module);
+    g_state.intervalMs = ReadModuleInterval(module);
     char name[kRegionNameMax];
     if (NowPlayingRegionName(name, kKeyWinamp)) g_state.nowPlaying.Open(name, kNowPlayingRecordSize);
     PublishIdentity(module, player);
@@ -93,7 +99,9 @@ int Init() {
 }
 
 void Config() {
-    ShowSettingsDialog(OwnModule(), g_header.hwndParent, &g_state.intervalMs);
+    // Opens where its template puts it, without a default focus.
+    IntervalDialog dialog{OwnModule(), g_state.intervalMs, StoreInterval, nullptr, false, false};
+    ShowIntervalDialog(dialog, g_header.hwndParent);
     if (!g_state.player) return;
     ::KillTimer(g_state.player, kUpdateTimerId);
     StartTimer();

@@ -22,82 +22,24 @@
 
 #include <mmsystem.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
-#include "attribute_answer.h"
-#include "interval.h"
+#include "gathering.h"
+#include "interval_dialog.h"
 #include "module.h"
+#include "module_settings_file.h"
 #include "now_playing_record.h"
+#include "players.h"
+#include "record_transfer.h"
 #include "region_names.h"
-#include "settings_file.h"
-#include "timing_dialog.h"
-#include "text_copy.h"
-#include "unique_com.h"
+#include "resource.h"
 
 namespace mivola::wmp {
 
-namespace {
-
-constexpr size_t kScratchUnits = 10240;
-constexpr char kNowPlayingRegion[] = "ZEQ_Plugin_WMP_Info";
-
-bool GathersMedia(LONG state) { return state == 1 || state == 2 || state == 3 || state == 10; }
-
-// Copies a BSTR into a field: at most capacity units, the last one forced to NUL.
-template <size_t N>
-void StoreText(wchar_t (&field)[N], const unique_bstr& s) {
-    CopyText(field, N, s.get());
-}
-
-unique_bstr MediaItemInfo(void* media, BSTR name) {
-    unique_bstr value;
-    if (FAILED(static_cast<IWMPMedia*>(media)->getItemInfo(name, value.put()))) value.reset();
-    return value;
-}
-
-unique_bstr ItemInfo(IWMPMedia* media, const wchar_t* name) {
-    unique_bstr value;
-    unique_bstr bname(::SysAllocString(name));
-    if (bname) media->getItemInfo(bname.get(), value.put());
-    return value;
-}
-
-// An attribute copied first into a scratch buffer of 10240 units, then cut to the field.
-template <size_t N>
-void StoreAttribute(wchar_t (&field)[N], IWMPMedia* media, const wchar_t* name, wchar_t* scratch) {
-    unique_bstr value = ItemInfo(media, name);
-    CopyText(scratch, kScratchUnits, value.get());
-    CopyText(field, N, scratch);
-}
-
-// "WM/TrackNumber" read as atol does after conversion to the ANSI code page; low 16 bits.
-uint16_t TrackNumber(IWMPMedia* media) {
-    unique_bstr value = ItemInfo(media, L"WM/TrackNumber");
-    if (!value || !value.get()[0]) return 0;
-    int n = ::WideCharToMultiByte(CP_ACP, 0, value.get(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return 0;
-    std::string ansi(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, value.get(), -1, &ansi[0], n, nullptr, nullptr);
-    return static_cast<uint16_t>(std::atol(ansi.c_str()) & 0xFFFF);
-}
-
-// "FileSize" scanned as a signed 64-bit decimal (as "%I64d" does); 0 when it does not scan.
-int64_t FileSize(IWMPMedia* media) {
-    unique_bstr value = ItemInfo(media, L"FileSize");
-    if (!value) return 0;
-    wchar_t* end = nullptr;
-    long long n = std::wcstoll(value.get(), &end, 10);
-    return end == value.get() ? 0 : n;
-}
-
-}  // namespace
+static_assert(IDD_TIMING == kIntervalDialogId && IDC_INTERVAL == kIntervalFieldId && IDC_INTERVAL_SPIN == kIntervalSpinId,
+              "the dialog resource carries the identifiers the shared dialog procedure uses");
 
 MivolaWmpPlugin* MivolaWmpPlugin::Create(IUnknown* outer) {
     auto* plugin = new (std::nothrow) MivolaWmpPlugin(outer);
@@ -113,8 +55,9 @@ MivolaWmpPlugin::MivolaWmpPlugin(IUnknown* outer) : outer_(outer ? outer : &inne
     inner_.owner = this;
     ::InitializeCriticalSection(&coreLock_);
     LockModule();
-    interval_ = ReadTiming(ModuleInstance());
-    nowPlaying_.Open(kNowPlayingRegion, kNowPlayingRecordSize);
+    interval_ = ReadModuleInterval(ModuleInstance());
+    char name[kRegionNameMax];
+    if (NowPlayingRegionName(name, kKeyWmp)) nowPlaying_.Open(name, kNowPlayingRecordSize);
     requestMutex_.Create(kRequestMutex, false);
     answerMutex_.Create(kAnswerMutex, false);
 }
@@ -134,25 +77,19 @@ bool MivolaWmpPlugin::StartWorker() {
 }
 
 MivolaWmpPlugin::~MivolaWmpPlugin() {
-    // 1. Stop the worker; a tick in progress completes first.
+    // The worker stops first; a tick in progress completes.
     stop_ = 1;
     while (exited_ != 1) ::Sleep(1);
     worker_.reset();
-    // 2. Release the core if still held.
     com_ptr<IWMPCore> core;
     ::EnterCriticalSection(&coreLock_);
     core.swap(core_);
     ::LeaveCriticalSection(&coreLock_);
     core.reset();
     UnlockModule();
-    // 3. Readers then see no record.
-    if (nowPlaying_.IsOpen()) {
-        nowPlaying_.Lock();
-        std::memset(nowPlaying_.View(), 0, kNowPlayingRecordSize);
-        nowPlaying_.Unlock();
-    }
-    nowPlaying_.Close();
-    // 4. The answer region goes under its mutex; then both exchange mutexes.
+    // Readers see no record from now on.
+    WithdrawRecord(nowPlaying_, kNowPlayingRecordSize);
+    // The answer region goes under its mutex; then both exchange mutexes.
     answerMutex_.Lock();
     answer_.Close();
     answerMutex_.Unlock();
@@ -189,91 +126,18 @@ com_ptr<IWMPCore> MivolaWmpPlugin::TakeCore() {
 }
 
 void MivolaWmpPlugin::Tick() {
-    // 1. Skip the tick while anyone else holds the record.
+    // Skipped while anyone else holds the record; otherwise the record stays locked across
+    // every call on the core.
     if (!nowPlaying_.IsOpen() || nowPlaying_.IsBusy()) return;
     nowPlaying_.Lock();
-    // 2. A private zero-filled image.
     static_assert(sizeof(NowPlayingRecord) == kNowPlayingRecordSize);
     auto record = std::make_unique<NowPlayingRecord>();
     std::memset(record.get(), 0, sizeof *record);
-    com_ptr<IWMPCore> core = TakeCore();
-    // 3. No core: an all-zero record.
-    if (core) {
-        // 4.
-        record->Magic = kRecordMagic;
-        record->Version = kVersionWmp;
-        // 5.
-        WMPPlayState state = wmppsUndefined;
-        if (FAILED(core->get_playState(&state))) state = wmppsUndefined;
-        record->PlayState = static_cast<uint16_t>(state);
-        // 6. Media fields only in the states stopped, paused, playing and ready.
-        com_ptr<IWMPMedia> media;
-        if (GathersMedia(state) && SUCCEEDED(core->get_currentMedia(media.put())) && media) {
-            std::vector<wchar_t> scratch(kScratchUnits);
-            unique_bstr text;
-            media->get_name(text.put());
-            StoreText(record->Title, text);
-            media->get_sourceURL(text.put());
-            StoreText(record->Path, text);
-            StoreAttribute(record->Genre, media.get(), L"WM/Genre", scratch.data());
-            StoreAttribute(record->Artist, media.get(), L"Author", scratch.data());
-            StoreAttribute(record->Album, media.get(), L"WM/AlbumTitle", scratch.data());
-            record->TrackNumber = TrackNumber(media.get());
-            LONG width = 0, height = 0;
-            media->get_imageSourceWidth(&width);
-            media->get_imageSourceHeight(&height);
-            record->Width = width;
-            record->Height = height;
-            double duration = 0;
-            media->get_duration(&duration);
-            record->Length = static_cast<int32_t>(duration);
-            record->FileSize = FileSize(media.get());
-            // Answer the host's custom attribute request for this item.
-            AnswerRequest(requestMutex_, answerMutex_, answer_, MediaItemInfo, media.get());
-        }
-        // 7. Position.
-        com_ptr<IWMPControls> controls;
-        if (SUCCEEDED(core->get_controls(controls.put())) && controls) {
-            double position = 0;
-            controls->get_currentPosition(&position);
-            record->Position = static_cast<int32_t>(position);
-        }
-        // 8. Status.
-        unique_bstr status;
-        if (SUCCEEDED(core->get_status(status.put()))) StoreText(record->Status, status);
-        // 9. Network statistics, then the protocol.
-        com_ptr<IWMPNetwork> network;
-        if (SUCCEEDED(core->get_network(network.put())) && network) {
-            struct Getter {
-                HRESULT(STDMETHODCALLTYPE IWMPNetwork::*get)(LONG*);
-                int32_t NowPlayingRecord::*field;
-            };
-            static const Getter kGetters[] = {
-                {&IWMPNetwork::get_bandWidth, &NowPlayingRecord::Bandwidth},
-                {&IWMPNetwork::get_maxBandwidth, &NowPlayingRecord::MaxBandwidth},
-                {&IWMPNetwork::get_bitRate, &NowPlayingRecord::BitRate},
-                {&IWMPNetwork::get_encodedFrameRate, &NowPlayingRecord::EncodedFrameRate},
-                {&IWMPNetwork::get_frameRate, &NowPlayingRecord::FrameRate},
-                {&IWMPNetwork::get_framesSkipped, &NowPlayingRecord::FramesSkipped},
-                {&IWMPNetwork::get_receivedPackets, &NowPlayingRecord::ReceivedPackets},
-                {&IWMPNetwork::get_receptionQuality, &NowPlayingRecord::ReceptionQuality},
-                {&IWMPNetwork::get_recoveredPackets, &NowPlayingRecord::RecoveredPackets},
-                {&IWMPNetwork::get_lostPackets, &NowPlayingRecord::LostPackets},
-                {&IWMPNetwork::get_bufferingCount, &NowPlayingRecord::BufferingCount},
-                {&IWMPNetwork::get_bufferingProgress, &NowPlayingRecord::BufferingProgress},
-                {&IWMPNetwork::get_downloadProgress, &NowPlayingRecord::DownloadProgress},
-            };
-            for (const Getter& g : kGetters) {
-                LONG value = 0;
-                (network.get()->*g.get)(&value);
-                (*record).*g.field = value;
-            }
-            unique_bstr protocol;
-            network->get_sourceProtocol(protocol.put());
-            StoreText(record->Protocol, protocol);
-        }
+    // Without a core the record stays all zero: readers see no player.
+    if (com_ptr<IWMPCore> core = TakeCore()) {
+        AttributeExchange exchange{requestMutex_, answerMutex_, answer_, ExchangeNames()};
+        GatherRecord(core.get(), *record, &exchange);
     }
-    // 10. The whole image into the view. 11. Every interface and string is released by its owner.
     std::memcpy(nowPlaying_.View(), record.get(), kNowPlayingRecordSize);
     nowPlaying_.Unlock();
 }
@@ -334,9 +198,13 @@ HRESULT MivolaWmpPlugin::SetCore(IWMPCore* core) {
     core_ = added;
     ::LeaveCriticalSection(&coreLock_);
     unique_bstr version;
-    added->get_versionInfo(version.put());
+    keep_if_succeeded(added->get_versionInfo(version.put()), version);
     PublishPlayerVersion(version && version.get()[0] ? version.get() : nullptr);
     return S_OK;
+}
+
+void MivolaWmpPlugin::StoreInterval(void* self, UINT intervalMs) {
+    static_cast<MivolaWmpPlugin*>(self)->interval_ = intervalMs;  // the worker takes it from its next wait on
 }
 
 HRESULT MivolaWmpPlugin::Create(HWND, HWND*) { return E_NOTIMPL; }
@@ -344,7 +212,9 @@ HRESULT MivolaWmpPlugin::Create(HWND, HWND*) { return E_NOTIMPL; }
 HRESULT MivolaWmpPlugin::Destroy() { return E_NOTIMPL; }
 
 HRESULT MivolaWmpPlugin::DisplayPropertyPage(HWND parent) {
-    ShowTimingDialog(ModuleInstance(), parent, &interval_);
+    // The property page is centred over the player and lets the system set the focus.
+    IntervalDialog dialog{ModuleInstance(), interval_, StoreInterval, this, true, true};
+    ShowIntervalDialog(dialog, parent);
     return S_OK;
 }
 

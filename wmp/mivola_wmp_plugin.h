@@ -48,10 +48,13 @@ private:
     ~MivolaWmpPlugin();
     bool StartWorker();
     static DWORD WINAPI WorkerMain(void* self);
+    // One poll: the record gathered from the core, published whole under the record's lock.
     void Tick();
     // A counted reference of the caller's own to the current core, or null (see the comment at
     // the top of mivola_wmp_plugin.cpp).
     com_ptr<IWMPCore> TakeCore();
+    // The settings dialog's OK: the new interval.
+    static void StoreInterval(void* self, UINT intervalMs);
 
     // The object's state; the core's guard, the inner unknown and the worker's handle follow.
     LONG refs_ = 0;                   // plain count: AddRef/Release come from the player's thread only

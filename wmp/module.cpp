@@ -12,7 +12,9 @@
 #include "bridge_identity_record.h"
 #include "class_factory.h"
 #include "module.h"
+#include "players.h"
 #include "record_transfer.h"
+#include "region_names.h"
 #include "registrar.h"
 #include "resource.h"
 #include "shared_region.h"
@@ -25,7 +27,6 @@ namespace {
 
 constexpr char kIdentityDescription[] = "WMP用 Ver 1.0.2";
 static_assert(sizeof kIdentityDescription <= sizeof(BridgeIdentityRecord::Description));
-constexpr char kIdentityRegion[] = "ZEQ_Plugin_WMP_PIN";
 
 struct ModuleState {
     HMODULE instance = nullptr;
@@ -52,7 +53,9 @@ void OnProcessAttach(HMODULE instance) {
     if (n == 0) image.ModulePath[0] = L'\0';
     image.ModulePath[4095] = L'\0';
     CopyText(image.Description, kIdentityDescription);
-    if (g_module->identity.Open(kIdentityRegion, kBridgeIdentityRecordSize) <= RegionExisted) PublishIdentityImage();
+    char name[kRegionNameMax];
+    if (IdentityRegionName(name, kKeyWmp) && g_module->identity.Open(name, kBridgeIdentityRecordSize) <= RegionExisted)
+        PublishIdentityImage();
 }
 
 void OnProcessDetach() {

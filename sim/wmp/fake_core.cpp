@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <atomic>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -59,6 +60,14 @@ public:
         else if (model_.LogCalls()) Log("call " + std::to_string(index_) + " " + method);
         if (DWORD ms = model_.Slow()) ::Sleep(ms);
     }
+    // Stubs of some cores fail without setting their out value. With the switch on, the call
+    // is to fail, and its out value holds bytes a caller must neither take nor free.
+    template <typename T>
+    bool FailsLeavingGarbage(bool PlayerState::*quirk, T* out) const {
+        if (!model_.Flag(quirk)) return false;
+        std::memset(out, 0xCD, sizeof *out);
+        return true;
+    }
     PlayerModel& model_;
     int index_;
     std::atomic<bool>* released_;
@@ -71,12 +80,14 @@ public:
     HRESULT STDMETHODCALLTYPE get_sourceURL(BSTR* out) override {
         gate_.Enter("get_sourceURL");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         *out = item_.hasUrl ? Copy(item_.url) : nullptr;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_name(BSTR* out) override {
         gate_.Enter("get_name");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         *out = item_.hasName ? Copy(item_.name) : nullptr;
         return S_OK;
     }
@@ -84,12 +95,14 @@ public:
     HRESULT STDMETHODCALLTYPE get_imageSourceWidth(LONG* out) override {
         gate_.Enter("get_imageSourceWidth");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         *out = item_.width;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_imageSourceHeight(LONG* out) override {
         gate_.Enter("get_imageSourceHeight");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         *out = item_.height;
         return S_OK;
     }
@@ -99,6 +112,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_duration(double* out) override {
         gate_.Enter("get_duration");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         *out = item_.duration;
         return S_OK;
     }
@@ -113,7 +127,9 @@ public:
         std::wstring wanted(name ? name : L"", name ? ::SysStringLen(name) : 0);
         gate_.Enter(("getItemInfo(" + Utf8(wanted) + ")").c_str());
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         *out = nullptr;
+        if (gate_.model_.Snapshot(nullptr).itemInfoNull) return S_OK;
         for (const auto& a : item_.attributes) {
             if (_wcsicmp(a.first.c_str(), wanted.c_str()) == 0) {
                 *out = Copy(a.second);
@@ -144,7 +160,14 @@ public:
     HRESULT STDMETHODCALLTYPE get_currentPosition(double* out) override {
         gate_.Enter("get_currentPosition");
         if (!out) return E_POINTER;
-        gate_.model_.Snapshot(out);
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
+        PlayerState s = gate_.model_.Snapshot(out);
+        if (s.positionFalse) {
+            *out = -1.0;
+            return S_FALSE;
+        }
+        if (s.current >= 0 && static_cast<size_t>(s.current) < s.media.size() && s.media[static_cast<size_t>(s.current)].fixedPosition)
+            *out = s.media[static_cast<size_t>(s.current)].position;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE put_currentPosition(double) override { return E_NOTIMPL; }
@@ -164,12 +187,13 @@ private:
 class Network final : public Object<IWMPNetwork> {
 public:
     explicit Network(const CallGate& gate) : gate_(gate) {}
-#define NETWORK_GETTER(method, index)                          \
-    HRESULT STDMETHODCALLTYPE method(LONG* out) override {     \
-        gate_.Enter(#method);                                  \
-        if (!out) return E_POINTER;                            \
-        *out = gate_.model_.Snapshot(nullptr).network[index]; \
-        return S_OK;                                           \
+#define NETWORK_GETTER(method, index)                                                   \
+    HRESULT STDMETHODCALLTYPE method(LONG* out) override {                              \
+        gate_.Enter(#method);                                                           \
+        if (!out) return E_POINTER;                                                     \
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL; \
+        *out = gate_.model_.Snapshot(nullptr).network[index];                           \
+        return S_OK;                                                                    \
     }
     NETWORK_GETTER(get_bandWidth, NetBandwidth)
     NETWORK_GETTER(get_recoveredPackets, NetRecoveredPackets)
@@ -188,6 +212,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_sourceProtocol(BSTR* out) override {
         gate_.Enter("get_sourceProtocol");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         std::wstring protocol = gate_.model_.Snapshot(nullptr).protocol;
         *out = protocol.empty() ? nullptr : Copy(protocol);
         return S_OK;
@@ -222,12 +247,14 @@ public:
         gate_.Enter("get_playState");
         ++gate_.model_.playStateCalls;
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::playStateNotImpl, out)) return E_NOTIMPL;
         *out = static_cast<WMPPlayState>(gate_.model_.Snapshot(nullptr).state);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_controls(IWMPControls** out) override {
         gate_.Enter("get_controls");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::objectsFail, out)) return E_NOTIMPL;
         *out = new (std::nothrow) Controls(gate_);
         return *out ? S_OK : E_OUTOFMEMORY;
     }
@@ -235,6 +262,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_currentMedia(IWMPMedia** out) override {
         gate_.Enter("get_currentMedia");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::objectsFail, out)) return E_NOTIMPL;
         *out = nullptr;
         PlayerState s = gate_.model_.Snapshot(nullptr);
         if (s.current < 0 || static_cast<size_t>(s.current) >= s.media.size()) return S_FALSE;
@@ -247,6 +275,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_versionInfo(BSTR* out) override {
         gate_.Enter("get_versionInfo");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         std::wstring version = gate_.model_.Snapshot(nullptr).version;
         *out = version.empty() ? nullptr : Copy(version);
         return S_OK;
@@ -255,6 +284,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_network(IWMPNetwork** out) override {
         gate_.Enter("get_network");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::objectsFail, out)) return E_NOTIMPL;
         *out = new (std::nothrow) Network(gate_);
         return *out ? S_OK : E_OUTOFMEMORY;
     }
@@ -267,6 +297,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_status(BSTR* out) override {
         gate_.Enter("get_status");
         if (!out) return E_POINTER;
+        if (gate_.FailsLeavingGarbage(&PlayerState::valuesFail, out)) return E_NOTIMPL;
         PlayerState s = gate_.model_.Snapshot(nullptr);
         *out = s.hasStatus ? Copy(s.status) : nullptr;
         return S_OK;

@@ -62,9 +62,11 @@ DWORD PlayerModel::Slow() const {
     return ms;
 }
 
-bool PlayerModel::LogCalls() const {
+bool PlayerModel::LogCalls() const { return Flag(&PlayerState::logCalls); }
+
+bool PlayerModel::Flag(bool PlayerState::*flag) const {
     ::AcquireSRWLockShared(&lock_);
-    bool on = s_.logCalls;
+    bool on = s_.*flag;
     ::ReleaseSRWLockShared(&lock_);
     return on;
 }

@@ -17,6 +17,8 @@ struct MediaItem {
     std::wstring name, url;
     bool hasName = true, hasUrl = true;
     double duration = 0;
+    bool fixedPosition = false;  // get_currentPosition answers `position` while this item is current
+    double position = 0;
     LONG width = 0, height = 0;
     std::vector<std::pair<std::wstring, std::wstring>> attributes;  // getItemInfo answers; others are null
 };
@@ -39,6 +41,13 @@ struct PlayerState {
     std::wstring protocol;
     DWORD slowMs = 0;
     bool logCalls = false;
+    // Answers seen from other players' cores, switched on by "quirk" lines.
+    bool playStateNotImpl = false;   // get_playState: E_NOTIMPL, out value left as garbage
+    bool itemInfoNull = false;       // getItemInfo: S_OK and a null string for every name
+    bool positionFalse = false;      // get_currentPosition: S_FALSE and -1.0
+    // Getters failing with garbage in their out values, as E_NOTIMPL stubs leave them:
+    bool valuesFail = false;   // every number and text getter the bridge calls but get_playState
+    bool objectsFail = false;  // get_currentMedia, get_controls and get_network
 };
 
 class PlayerModel {
@@ -52,6 +61,8 @@ public:
     void SetSlow(DWORD ms);
     DWORD Slow() const;
     bool LogCalls() const;
+    // One of the state's switches, without copying the whole state.
+    bool Flag(bool PlayerState::*flag) const;
     std::atomic<long> playStateCalls{0};
 
 private:

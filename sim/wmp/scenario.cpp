@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 
 #include "unique_handle.h"
 
@@ -27,8 +28,17 @@ bool ParseInteger(const std::string& s, long long& value) {
     return errno == 0 && end && *end == '\0';
 }
 
+// Decimal numbers, and "nan", "inf", "-inf" spelled out (not every C runtime's strtod reads them).
 bool ParseDouble(const std::string& s, double& value) {
     if (s.empty()) return false;
+    if (s == "nan" || s == "-nan") {
+        value = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
+    if (s == "inf" || s == "-inf") {
+        value = s[0] == '-' ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        return true;
+    }
     char* end = nullptr;
     value = std::strtod(s.c_str(), &end);
     return end && *end == '\0';
@@ -106,6 +116,11 @@ bool ParseLine(const std::string& line, Scenario& scenario) {
     else if (key == "calls" && (value == "on" || value == "off")) s.logCalls = value == "on";
     else if (key == "core" && value == "later") scenario.coreAtStart = false;
     else if (key == "protocol") s.protocol = FromUtf8(value);
+    else if (key == "quirk" && value == "playstate-notimpl") s.playStateNotImpl = true;
+    else if (key == "quirk" && value == "iteminfo-null") s.itemInfoNull = true;
+    else if (key == "quirk" && value == "position-sfalse") s.positionFalse = true;
+    else if (key == "quirk" && value == "values-fail") s.valuesFail = true;
+    else if (key == "quirk" && value == "objects-fail") s.objectsFail = true;
     else if (key == "network") {
         std::string name, number;
         Split(value, name, number);
@@ -131,6 +146,7 @@ bool ParseLine(const std::string& line, Scenario& scenario) {
         else if (key == "url") item.url = FromUtf8(value);
         else if (key == "nourl" && value.empty()) item.hasUrl = false;
         else if (key == "duration" && ParseDouble(value, d)) item.duration = d;
+        else if (key == "position" && ParseDouble(value, d)) item.fixedPosition = true, item.position = d;
         else if (key == "width" && ParseInteger(value, n)) item.width = static_cast<LONG>(n);
         else if (key == "height" && ParseInteger(value, n)) item.height = static_cast<LONG>(n);
         else if (key == "attr") return ParseAttribute(value, item, false);

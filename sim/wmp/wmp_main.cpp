@@ -25,10 +25,19 @@
 //                            receptionquality, recoveredpackets, lostpackets, bufferingcount,
 //                            bufferingprogress, downloadprogress
 //   protocol <text>          get_sourceProtocol
+//   quirk <answer>           answers seen from other players' cores: playstate-notimpl
+//                            (get_playState writes 0xCDCDCDCD and fails with E_NOTIMPL),
+//                            iteminfo-null (getItemInfo: S_OK and a null string for every
+//                            name), position-sfalse (get_currentPosition: S_FALSE and -1.0),
+//                            values-fail (every number and text getter but get_playState
+//                            fails, its out value filled with 0xCD bytes), objects-fail
+//                            (get_currentMedia, get_controls, get_network likewise)
 //   media                    starts a media item; the lines below describe it:
 //     name <text> / noname   get_name (noname: a null string)
 //     url <text> / nourl     get_sourceURL
-//     duration <seconds>     get_duration (a decimal number)
+//     duration <seconds>     get_duration (a decimal number, nan, inf or -inf)
+//     position <seconds>     get_currentPosition answers this while the item is current
+//                            (instead of the advancing position; also nan, inf, -inf)
 //     width <n> / height <n> get_imageSourceWidth / Height
 //     attr <name>=<value>    getItemInfo(name) answers value (names compare without case;
 //                            any name, "WM/Genre", "Author", ..., or custom ones; value may be empty)

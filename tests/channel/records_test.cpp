@@ -97,6 +97,24 @@ TEST(Interval, ClampedFromTheSettingsFile) {
     }
 }
 
+// The dialogs' field: what the user typed or the up-down control wrote, grouped or not.
+TEST(Interval, FieldTextReadsDigitsGroupedByTheSeparatorAndNothingElse) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* separator;
+        UINT want;
+    } const cases[] = {
+        {L"", L",", 0}, {L"   ", L",", 0}, {L"abc", L",", 0}, {L"-5", L",", 0}, {L"+5", L",", 0}, {L"5x", L",", 0},
+        {L"1 2", L",", 0}, {L",500", L",", 0},
+        {L"5", L",", 5}, {L"0050", L",", 50}, {L" \t250\t ", L",", 250}, {L"9999", L",", 9999},
+        {L"1,500", L",", 1500}, {L"1,5,0,0", L",", 1500}, {L"1500,", L",", 1500}, {L"1.500", L".", 1500},
+        {L"1\u00a0500", L"\u00a0", 1500}, {L"1,500", L"", 0}, {L"1,500", nullptr, 0}, {L"1,500", L".", 0},
+        {L"4294967295", L",", 4294967295u}, {L"4294967296", L",", 4294967295u},
+        {L"99999999999999999999999999", L",", 4294967295u},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseIntervalText(c.text, c.separator), c.want) << test::Narrow(c.text);
+}
+
 TEST(PlayState, UnknownCodesReadAsUndefined) {
     EXPECT_EQ(NormalizePlayState(11), PlayStateReconnecting);
     EXPECT_EQ(NormalizePlayState(12), PlayStateUndefined);

@@ -1,6 +1,8 @@
 // The COM owners keep the reference count balanced through copies, moves, put and detach.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "unique_com.h"
 
 namespace {
@@ -60,4 +62,29 @@ TEST(UniqueBstr, OwnsAndMeasuresItsString) {
     v.get()->vt = VT_BSTR;
     v.get()->bstrVal = ::SysAllocString(L"x");
     EXPECT_EQ(v.put()->vt, VT_EMPTY);  // put() clears (and frees) the previous value
+}
+
+// What a failed call left in an out value is dropped without a Release or a free; what a
+// succeeded call (S_FALSE too) handed out is owned.
+TEST(KeepIfSucceeded, OwnsOnlyWhatASucceededCallHandsOut) {
+    Counted obj;
+    {
+        mivola::com_ptr<IUnknown> p;
+        *p.put() = &obj;  // as a failing stub may leave it: no reference was added for it
+        mivola::keep_if_succeeded(E_NOTIMPL, p);
+        EXPECT_FALSE(p);
+        EXPECT_EQ(obj.refs, 1);
+        mivola::keep_if_succeeded(obj.QueryInterface(IID_IUnknown, p.put_void()), p);
+        EXPECT_EQ(p.get(), &obj);
+        EXPECT_EQ(obj.refs, 2);
+    }
+    EXPECT_EQ(obj.refs, 1);
+
+    mivola::unique_bstr s;
+    std::memset(s.put(), 0xCD, sizeof(BSTR));  // freeing this would crash
+    mivola::keep_if_succeeded(E_FAIL, s);
+    EXPECT_FALSE(s);
+    *s.put() = ::SysAllocString(L"kept");
+    mivola::keep_if_succeeded(S_FALSE, s);
+    EXPECT_STREQ(s.get(), L"kept");
 }

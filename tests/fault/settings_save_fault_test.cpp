@@ -12,9 +12,9 @@
 #include "plugin_test_support.h"
 #include "setting_list.h"
 #include "hostplugin/settings_file.h"
+#include "module_settings_file.h"
 #include "template_engine.h"
 #include "unique_handle.h"
-#include "winamp/settings_file.h"
 
 using namespace mivola;
 using namespace mivola::test;
@@ -204,8 +204,8 @@ protected:
     HMODULE module = ::GetModuleHandleW(nullptr);
     std::string path;
     void SetUp() override {
-        char p[winamp_bridge::kSettingsPathCapacity];
-        ASSERT_TRUE(winamp_bridge::SettingsPath(module, p));
+        char p[kModuleSettingsPathCapacity];
+        ASSERT_TRUE(ModuleSettingsPath(module, p));
         path = p;
     }
     void TearDown() override {
@@ -221,12 +221,12 @@ TEST_F(WinampSave, AFileHeldByAnotherProgramIsLeftAsItWas) {
     {
         unique_hfile held(::CreateFileW(File().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held);
-        EXPECT_FALSE(winamp_bridge::WriteInterval(module, 2000));
+        EXPECT_FALSE(WriteModuleInterval(module, 2000));
     }
     EXPECT_EQ(ReadFileBytes(File()), before);
-    EXPECT_EQ(winamp_bridge::ReadInterval(module), 100u);
-    EXPECT_TRUE(winamp_bridge::WriteInterval(module, 2000));
-    EXPECT_EQ(winamp_bridge::ReadInterval(module), 2000u);
+    EXPECT_EQ(ReadModuleInterval(module), 100u);
+    EXPECT_TRUE(WriteModuleInterval(module, 2000));
+    EXPECT_EQ(ReadModuleInterval(module), 2000u);
     EXPECT_EQ(ReadFileBytes(File()), "[Other]\r\nKey=1\r\n[Main]\r\nTiming=2000\r\n");
 }
 
@@ -236,9 +236,9 @@ TEST_F(WinampSave, DiskFullLeavesTheFileWhole) {
     std::string before = "[Other]\r\nKey=";
     before += std::string(FileSizeLimit() - before.size() - 6, 'k') + "\r\n";
     ASSERT_TRUE(WriteFileBytes(File(), before));
-    EXPECT_FALSE(winamp_bridge::WriteInterval(module, 2000));  // "[Main]" and "Timing=2000" do not fit
+    EXPECT_FALSE(WriteModuleInterval(module, 2000));  // "[Main]" and "Timing=2000" do not fit
     EXPECT_TRUE(ReadFileBytes(File()) == before);
-    EXPECT_EQ(winamp_bridge::ReadInterval(module), 1000u);
+    EXPECT_EQ(ReadModuleInterval(module), 1000u);
     EXPECT_FALSE(FileExists(File() + L".tmp"));
 }
 

@@ -1,18 +1,17 @@
 // The Winamp bridge's settings file (its module path + ".ini", [Main] Timing), read by the
-// bridge's own code with this program standing in as the module: any bytes, overlong lines,
-// missing sections, numbers at every edge. Properties: the interval is always 10..9999, a clean
-// value loads exactly as clamped, and a written interval loads back while the rest of the file
-// stays as it was.
+// bridges' own code (channel/module_settings_file.cpp) with this program standing in as the
+// module: any bytes, overlong lines, missing sections, numbers at every edge. Properties: the
+// interval is always 10..9999, a clean value loads exactly as clamped, and a written interval
+// loads back while the rest of the file stays as it was.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "fuzz_support.h"
-#include "settings_file.h"
+#include "module_settings_file.h"
 
 using namespace mivola;
 using namespace mivola::fuzz;
-using namespace mivola::winamp_bridge;
 
 namespace {
 
@@ -21,8 +20,8 @@ std::string g_path;
 
 bool SetUp() {
     g_module = ::GetModuleHandleW(nullptr);
-    char path[kSettingsPathCapacity];
-    if (!SettingsPath(g_module, path)) return false;
+    char path[kModuleSettingsPathCapacity];
+    if (!ModuleSettingsPath(g_module, path)) return false;
     g_path = path;
     return true;
 }
@@ -79,7 +78,7 @@ void One(Random& rng) {
     else WriteWholeFile(g_path, bytes);
     ForgetCachedFile();
 
-    UINT interval = ReadInterval(g_module);
+    UINT interval = ReadModuleInterval(g_module);
     Expect(interval >= 10 && interval <= 9999, "the interval is 10..9999");
     if (missing) Expect(interval == 1000, "no file gives 1000");
     if (known && !missing) Expect(interval == k.interval, "a clean Timing loads as clamped");
@@ -89,9 +88,9 @@ void One(Random& rng) {
         Count("written back");
         const std::string before = ReadBack();
         UINT v = 10 + rng.Below(9990);
-        Expect(WriteInterval(g_module, v), "writing the interval succeeds");
+        Expect(WriteModuleInterval(g_module, v), "writing the interval succeeds");
         ForgetCachedFile();
-        Expect(ReadInterval(g_module) == v, "a written interval loads back");
+        Expect(ReadModuleInterval(g_module) == v, "a written interval loads back");
         if (known && !missing) {
             const std::string after = ReadBack();
             Expect(after.find("[Other]\r\nKey=") == 0 && after.find(before.substr(0, before.find("[Main]"))) == 0,

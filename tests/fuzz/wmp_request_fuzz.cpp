@@ -1,12 +1,13 @@
 // The Windows Media Player bridge's side of the custom attribute exchange: request regions of
 // any size holding any count and any units, read and answered by the bridge's own code
-// (wmp/attribute_answer.cpp) against a media item whose values may be missing, empty, long or
-// hold a NUL; now and then the answer is built straight from units that end at a guard page,
-// under a tight size limit. Properties: a request is answered only when its count fits the
-// region and it ends in NUL, and a refused one leaves the previous answer; the item is asked
-// exactly once for each name up to the first empty one, in order; the answer region holds
-// exactly 4 + 2N bytes' worth of list, terminated, with the pairs that have a value, each value
-// up to its first NUL, never more units than the limit.
+// (wmp/attribute_answer.cpp) against a media item whose values may be missing, empty, long,
+// hold a NUL or be number texts at every edge; now and then the answer is built straight from
+// units that end at a guard page, under a tight size limit. Properties: a request is answered
+// only when its count fits the region and it ends in NUL, and a refused one leaves the previous
+// answer; the item is asked exactly once for each name up to the first empty one, in order; the
+// answer region holds exactly 4 + 2N bytes' worth of list, terminated, with the pairs that have
+// a value, each value up to its first NUL (number texts too: they are passed on, never read),
+// never more units than the limit.
 #include <climits>
 #include <cstring>
 #include <string>
@@ -46,16 +47,29 @@ bool SetUp() {
 
 // The media item: what it gives for a name follows from the name alone, and every question
 // it is asked is kept.
-enum class ValueKind { Null, Empty, Short, WithNul, Long };
+// Numbers come as the texts players hand out: any number of digits, signs, white space, NaN
+// and infinities spelled out; the answer carries them as they are, never converted.
+enum class ValueKind { Null, Empty, Short, WithNul, Long, Number };
 
-ValueKind KindOf(const std::wstring& name) {
+uint32_t HashOf(const std::wstring& name) {
     uint32_t h = 2166136261u;
     for (wchar_t c : name) h = (h ^ c) * 16777619u;
-    switch (h % 16) {
+    return h;
+}
+
+// Attributes players hand out as numbers: they always answer number texts here.
+const wchar_t* const kNumberNames[] = {L"WM/TrackNumber", L"Duration", L"FileSize", L"WM/Year", L"Bitrate",
+                                       L"CurrentBitrate"};
+
+ValueKind KindOf(const std::wstring& name) {
+    for (const wchar_t* n : kNumberNames)
+        if (name == n) return ValueKind::Number;
+    switch (HashOf(name) % 16) {
         case 0: case 1: case 2: case 3: return ValueKind::Null;
         case 4: case 5: return ValueKind::Empty;
         case 6: return ValueKind::WithNul;
         case 7: return ValueKind::Long;
+        case 8: case 9: return ValueKind::Number;
         default: return ValueKind::Short;
     }
 }
@@ -66,6 +80,15 @@ std::wstring HandedOut(const std::wstring& name) {
         case ValueKind::Empty: return std::wstring();
         case ValueKind::WithNul: return std::wstring(L"ab\0cd", 5);
         case ValueKind::Long: return std::wstring(3000 + name.size() % 7, L'\u66f2');
+        case ValueKind::Number: {
+            static const wchar_t* const kNumbers[] = {
+                L"99999999999", L"-99999999999", L"2147483648", L"-2147483649", L"4294967296", L"  -5",
+                L"\t+65537", L" \r\n7/12", L"nan", L"-nan", L"inf", L"-inf", L"1e309", L"-1.#IND", L"3.99",
+                L"00000000000000000000000000000042", L"-0", L"+", L""};
+            const uint32_t pick = (HashOf(name) / 16) % 20;
+            if (pick == 19) return std::wstring(5000 + name.size() % 5, L'9');
+            return kNumbers[pick];
+        }
         default: return L"v" + std::to_wstring(name.size());
     }
 }
@@ -86,6 +109,7 @@ unique_bstr ItemInfo(void* context, BSTR name) {
     if (n.find(L'\0') != std::wstring::npos || name[length] != L'\0') item->badName = true;
     item->asked.push_back(n);
     if (KindOf(n) == ValueKind::Null) return unique_bstr();
+    if (KindOf(n) == ValueKind::Number) Count("number text handed out");
     std::wstring v = HandedOut(n);
     return unique_bstr(::SysAllocStringLen(v.data(), static_cast<UINT>(v.size())));
 }
@@ -140,6 +164,7 @@ std::wstring RandomName(Random& rng) {
             for (wchar_t& c : n) if (!c) c = L'q';
             return n;
         }
+        case 3: return kNumberNames[rng.Below(sizeof kNumberNames / sizeof kNumberNames[0])];
         default: return L"WM/Attr" + std::to_wstring(rng.Below(40));
     }
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -221,6 +222,134 @@ TEST_P(WmpStandInTest, TrackNumbersLongGenresAndLongCustomValues) {
     for (int i = 0; i < 20000; ++i) longValue += L"ab";
     EXPECT_EQ(host.Value(L"Long"), longValue) << "custom values are copied whole";
     EXPECT_TRUE(s.Close());
+}
+
+// Doubles and digit strings as a core may hand them out: NaN, infinities, values beyond the
+// 32-bit range, track numbers of any length and sign. Lengths and positions become 0 for NaN and
+// are otherwise cut toward zero and held to the 32-bit range; track numbers are held to that
+// range before their low 16 bits are taken.
+TEST_P(WmpStandInTest, ForeignDoublesAndDigitStringsBecomeSoundIntegers) {
+    WmpStandIn s(arch());
+    s.WriteSettings(kFastSettings);
+    ASSERT_TRUE(s.Start("state 3\n"
+                        "media\nname N0\nduration nan\nposition nan\nattr WM/TrackNumber=99999999999\n"
+                        "media\nname N1\nduration inf\nposition -inf\nattr WM/TrackNumber=-99999999999\n"
+                        "media\nname N2\nduration -inf\nposition inf\nattr WM/TrackNumber= \t -5\n"
+                        "media\nname N3\nduration 3000000000\nposition -3000000000\nattr WM/TrackNumber=+65537\n"
+                        "media\nname N4\nduration 2147483647.9\nposition -2147483648.9\nattr WM/TrackNumber=2147483648\n"
+                        "media\nname N5\nduration 2147483648\nposition -2147483649\nattr WM/TrackNumber=-2147483649\n"
+                        "media\nname N6\nduration -0.9\nposition 1e300\n"
+                        "attr WM/TrackNumber=0000000000000000000000000000000000000042x\n"
+                        "media\nname N7\nduration 0\nposition -1e300\nattr WM/TrackNumber=123456789012345678901234567890\n"));
+    struct Case {
+        int32_t length, position;
+        uint16_t track;
+    } const cases[] = {
+        {0, 0, 0xFFFF},
+        {INT32_MAX, INT32_MIN, 0x0000},
+        {INT32_MIN, INT32_MAX, 0xFFFB},
+        {INT32_MAX, INT32_MIN, 1},
+        {INT32_MAX, INT32_MIN, 0xFFFF},
+        {INT32_MAX, INT32_MIN, 0x0000},
+        {0, INT32_MAX, 42},
+        {0, INT32_MIN, 0xFFFF},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        SCOPED_TRACE("media " + std::to_string(i));
+        ASSERT_TRUE(s.Send(wmp_sim::kSimSetMedia, i, 0));
+        ASSERT_TRUE(s.WaitTicks(2));
+        NowPlayingRecord& r = *Fresh();
+        ASSERT_TRUE(ReadWmpNowPlaying(r));
+        EXPECT_EQ(r.Title, L"N" + std::to_wstring(i));
+        EXPECT_EQ(r.Length, cases[i].length);
+        EXPECT_EQ(r.Position, cases[i].position);
+        EXPECT_EQ(r.TrackNumber, cases[i].track);
+    }
+    EXPECT_TRUE(s.Close());
+}
+
+// Cores written apart from the player answer differently: get_playState failing with its out
+// value left uninitialised, getItemInfo succeeding with a null string, get_currentPosition
+// answering S_FALSE with -1.0. The record stays sound: the failed play state reads 0 (so no
+// media fields), absent attributes stay empty, and the position is the value the core gave.
+TEST_P(WmpStandInTest, CoresThatAnswerOddlyStillGiveASoundRecord) {
+    Host host;
+    host.Request({L"WM/Year", L"Foo"});
+    {
+        WmpStandIn s(arch());
+        s.WriteSettings(kFastSettings);
+        ASSERT_TRUE(s.Start("quirk playstate-notimpl\nquirk position-sfalse\n" + Player()));
+        ASSERT_TRUE(s.WaitTicks(2));
+        NowPlayingRecord& r = *Fresh();
+        ASSERT_TRUE(ReadWmpNowPlaying(r));
+        EXPECT_EQ(r.Magic, kRecordMagic);
+        EXPECT_EQ(r.PlayState, 0) << "nothing taken from the uninitialised out value";
+        EXPECT_EQ(r.Title[0], L'\0');
+        EXPECT_EQ(r.Path[0], L'\0');
+        EXPECT_EQ(r.TrackNumber, 0);
+        EXPECT_EQ(r.Length, 0);
+        EXPECT_EQ(r.FileSize, 0);
+        EXPECT_EQ(r.Position, -1);
+        EXPECT_STREQ(r.Status, L"Playing stand-in");
+        EXPECT_EQ(r.BitRate, 128000);
+        EXPECT_EQ(host.Value(L"Foo"), L"<no answer>") << "no media item, no answer";
+        EXPECT_TRUE(s.Close());
+    }
+    WmpStandIn s(arch());
+    s.WriteSettings(kFastSettings);
+    ASSERT_TRUE(s.Start("quirk iteminfo-null\n" + Player()));
+    ASSERT_TRUE(s.WaitTicks(2));
+    NowPlayingRecord& r = *Fresh();
+    ASSERT_TRUE(ReadWmpNowPlaying(r));
+    EXPECT_EQ(r.PlayState, 3);
+    EXPECT_STREQ(r.Title, L"Song A");
+    EXPECT_EQ(r.Genre[0], L'\0');
+    EXPECT_EQ(r.Artist[0], L'\0');
+    EXPECT_EQ(r.Album[0], L'\0');
+    EXPECT_EQ(r.TrackNumber, 0);
+    EXPECT_EQ(r.Length, 185);
+    EXPECT_EQ(r.FileSize, 0);
+    EXPECT_TRUE(AllZero(r.Genre, sizeof r.Genre));
+    std::vector<wchar_t> units;
+    ASSERT_TRUE(host.Answer(units));
+    EXPECT_EQ(std::wstring(units.data(), units.size()), std::wstring(1, L'\0')) << "no pairs: every value was null";
+    EXPECT_TRUE(s.Close());
+}
+
+// Such a core's other getters may fail the same way, leaving garbage in a number, a string or
+// an interface pointer. Nothing of it is stored, freed or called: the record holds only what
+// the calls that succeeded gave (the play state, and the status while only the interface
+// getters fail), the request is answered with no pairs, and the player lives on.
+TEST_P(WmpStandInTest, GettersThatFailLeaveNothingOfTheirOutValues) {
+    Host host;
+    host.Request({L"WM/Year", L"Foo"});
+    for (const char* quirk : {"values-fail", "objects-fail"}) {
+        SCOPED_TRACE(quirk);
+        static NowPlayingRecord expected;
+        std::memset(&expected, 0, sizeof expected);
+        expected.Magic = kRecordMagic;
+        expected.Version = kVersionWmp;
+        expected.PlayState = 3;
+        if (std::string(quirk) == "objects-fail") std::wcscpy(expected.Status, L"Playing stand-in");
+        WmpStandIn s(arch());
+        s.WriteSettings(kFastSettings);
+        ASSERT_TRUE(s.Start("quirk " + std::string(quirk) + "\n" + Player()));
+        ASSERT_TRUE(s.WaitTicks(3));
+        NowPlayingRecord& r = *Fresh();
+        ASSERT_TRUE(ReadWmpNowPlaying(r));
+        EXPECT_EQ(std::memcmp(&r, &expected, sizeof r), 0)
+            << "length " << r.Length << ", width " << r.Width << ", position " << r.Position << ", bit rate " << r.BitRate;
+        std::vector<wchar_t> units;
+        if (std::string(quirk) == "values-fail") {
+            ASSERT_TRUE(host.Answer(units));
+            EXPECT_EQ(std::wstring(units.data(), units.size()), std::wstring(1, L'\0')) << "every value failed";
+            BridgeIdentityRecord id;
+            ASSERT_TRUE(ReadWmpIdentity(id));
+            EXPECT_EQ(id.PlayerVersion[0], L'\0');
+        }
+        EXPECT_TRUE(s.Running());
+        EXPECT_TRUE(s.Close());
+    }
 }
 
 std::vector<std::string> CallsOfOneTick(const std::vector<std::string>& lines) {
