@@ -45,6 +45,10 @@ wine_session_under_xvfb() {
 # a UTF-16 registry file: command-line arguments would pass through the Unix locale's character
 # set, which need not be UTF-8 here. The prefix is 64-bit, so its own regedit does this on any
 # machine.
+# Wine draws the caption buttons (close, minimize, ...) with glyphs of its own Marlett font
+# (fonts-wine). Debian's Wine looks for it only in the prefix's Fonts folder, not in its data
+# folder, so a copy goes there; without it the close button shows as the letter "r".
+WINE_MARLETT=/usr/share/wine/fonts/marlett.ttf
 wine_prefix_fonts() {
   local prefix=$1 regfile="$1/mivola-fonts.reg"
   {
@@ -55,8 +59,16 @@ wine_prefix_fonts() {
       '"ＭＳ ゴシック"="IPAGothic"' '"MS Gothic"="IPAGothic"' '"MS UI Gothic"="IPAPGothic"' '' |
       iconv -f UTF-8 -t UTF-16LE
   } >"$regfile"
+  if [ -f "$WINE_MARLETT" ]; then
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    cp "$WINE_MARLETT" "$prefix/drive_c/windows/Fonts/marlett.ttf" || return 1
+  fi
   WINEPREFIX="$prefix" "$WINE_LOADER64" regedit /S "$(winpath "$regfile")" >/dev/null 2>&1 &&
     touch "$prefix/.mivola-fonts"
+}
+# Whether a prefix has both (a prefix made before the Marlett copy gets it on its next use).
+wine_prefix_has_fonts() {
+  [ -f "$1/.mivola-fonts" ] && { [ ! -f "$WINE_MARLETT" ] || [ -f "$1/drive_c/windows/Fonts/marlett.ttf" ]; }
 }
 
 # Copies a prefix. A prefix is over a gigabyte, nearly all of it Wine's own modules and code page
@@ -76,12 +88,12 @@ wine_prefix_clone() {
 # architectures run in it. Safe when several programs ask for the same prefix at once.
 wine_prefix_ensure() {
   local prefix=$1
-  [ -f "$prefix/.mivola-fonts" ] && return 0
+  wine_prefix_has_fonts "$prefix" && return 0
   mkdir -p "$(dirname "$prefix")"
   (
     flock 9
     if [ ! -f "$prefix/system.reg" ] && [ -n "${MIVOLA_PREFIX_TEMPLATE:-}" ] &&
-       [ -f "$MIVOLA_PREFIX_TEMPLATE/.mivola-fonts" ]; then
+       wine_prefix_has_fonts "$MIVOLA_PREFIX_TEMPLATE"; then
       rm -rf "$prefix.new"
       wine_prefix_clone "$MIVOLA_PREFIX_TEMPLATE" "$prefix.new"
       rm -rf "$prefix" && mv "$prefix.new" "$prefix"
@@ -91,7 +103,7 @@ wine_prefix_ensure() {
       WINEPREFIX="$prefix" LC_ALL=C WINEARCH=win64 "$WINE_LOADER64" wineboot -i >/dev/null 2>&1 || true
       WINEPREFIX="$prefix" "$WINESERVER" -w || true
     fi
-    if [ ! -f "$prefix/.mivola-fonts" ]; then
+    if ! wine_prefix_has_fonts "$prefix"; then
       wine_prefix_fonts "$prefix" || true
       WINEPREFIX="$prefix" "$WINESERVER" -w || true
     fi

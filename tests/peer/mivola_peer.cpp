@@ -16,11 +16,14 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "bridge_identity_record.h"
 #include "named_mutex.h"
 #include "record_transfer.h"
+#include "region_names.h"
 #include "sample_record.h"
 #include "shared_region.h"
 #include "test_support.h"
+#include "text_copy.h"
 
 using namespace mivola;
 
@@ -196,6 +199,28 @@ int Run(int argc, wchar_t** argv) {
         }
         Ready(ready);
         WaitQuit();
+        return res;
+    }
+    // key module-path player-version description-hex: a bridge's identity record as the version
+    // dialog reads it (the description as its code page 932 bytes, so that the command line
+    // stays ASCII); held until told to quit, or, without a quit event ("-"), until killed.
+    if (cmd == L"publish-identity" && n >= 4) {
+        char name[kRegionNameMax];
+        if (!IdentityRegionName(name, A(a[0]).c_str())) return 2;
+        SharedRegion r;
+        RegionOpenResult res = r.Open(name, kBridgeIdentityRecordSize);
+        if (!r.IsOpen()) return res;
+        BridgeIdentityRecord record;
+        std::memset(&record, 0, sizeof record);
+        CopyText(record.ModulePath, a[1]);
+        CopyText(record.PlayerVersion, a[2]);
+        std::vector<unsigned char> description = FromHex(A(a[3]));
+        std::memcpy(record.Description, description.data(),
+                    description.size() < sizeof record.Description ? description.size() : sizeof record.Description - 1);
+        PublishRecord(r, &record, sizeof record);
+        Ready(ready);
+        if (g_quit) WaitQuit();
+        else ::Sleep(INFINITE);
         return res;
     }
     return 100;
