@@ -1,4 +1,5 @@
 #include "attribute_exchange.h"
+#include "scoped_lock.h"
 
 #include <cstring>
 #include <cwchar>
@@ -36,7 +37,7 @@ bool ListReader::Next(const wchar_t** s, size_t* length) {
 bool WriteList(NamedMutex& exchangeMutex, SharedRegion& own, const char* regionName, const wchar_t* units, uint32_t count) {
     if (count == 0 || count > kMaxListUnits) return false;
     const DWORD size = 4 + 2 * count;
-    exchangeMutex.Lock();
+    MutexLock lock(exchangeMutex);
     own.Close();
     RegionOpenResult r = own.Open(regionName, size);
     bool ok = r == RegionCreated || r == RegionExisted;
@@ -45,7 +46,6 @@ bool WriteList(NamedMutex& exchangeMutex, SharedRegion& own, const char* regionN
         std::memcpy(view, &count, 4);
         std::memcpy(view + 4, units, 2 * static_cast<size_t>(count));
     }
-    exchangeMutex.Unlock();
     return ok;
 }
 
@@ -81,9 +81,11 @@ bool ReadList(NamedMutex& exchangeMutex, const char* regionName, std::vector<wch
     char mappingName[kRegionNameCapacity];
     if (!ComposeObjectName(mappingName, sizeof mappingName, regionName, "_FileMap")) return false;
     // The region is closed again before the mutex goes, so the next writer finds no one holding it.
-    exchangeMutex.Lock();
-    bool ok = CopyListOut(mappingName, out);
-    exchangeMutex.Unlock();
+    bool ok;
+    {
+        MutexLock lock(exchangeMutex);
+        ok = CopyListOut(mappingName, out);
+    }
     if (!ok) out.clear();
     return ok;
 }

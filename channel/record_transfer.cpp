@@ -1,4 +1,5 @@
 #include "record_transfer.h"
+#include "scoped_lock.h"
 
 #include <cstring>
 
@@ -6,25 +7,25 @@ namespace mivola {
 
 void PublishRecord(SharedRegion& region, const void* image, size_t size) {
     if (!region.View()) return;
-    region.Lock();
+    MutexLock lock(region);
     std::memcpy(region.View(), image, size);
-    region.Unlock();
+}
+
+void ZeroRecord(SharedRegion& region, size_t size) {
+    if (!region.View()) return;
+    MutexLock lock(region);
+    std::memset(region.View(), 0, size);
 }
 
 void WithdrawRecord(SharedRegion& region, size_t size) {
-    if (region.View()) {
-        region.Lock();
-        std::memset(region.View(), 0, size);
-        region.Unlock();
-    }
+    ZeroRecord(region, size);
     region.Close();
 }
 
 bool CopyRecordOut(SharedRegion& region, void* out, size_t size) {
     if (!region.View()) return false;
-    region.Lock();
+    MutexLock lock(region);
     std::memcpy(out, region.View(), size);
-    region.Unlock();
     return true;
 }
 

@@ -32,6 +32,8 @@ public:
     RegionOpenResult Open(const char* name, DWORD size);
     void Close();
 
+    // The region's mutex; hold it with a MutexLock (scoped_lock.h).
+    NamedMutex& Mutex() { return mutex_; }
     DWORD Lock() { return mutex_.Lock(); }
     BOOL Unlock() { return mutex_.Unlock(); }
     bool IsBusy() { return mutex_.IsBusy(); }

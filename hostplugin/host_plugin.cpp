@@ -10,6 +10,7 @@
 #include "now_playing_record.h"
 #include "players.h"
 #include "program_path.h"
+#include "record_transfer.h"
 #include "region_names.h"
 
 namespace mivola {
@@ -99,9 +100,7 @@ bool HostPlugin::IsLive(size_t row) {
         }
     }
     uint32_t magic = 0;
-    region.Lock();
-    std::memcpy(&magic, region.View(), sizeof magic);
-    region.Unlock();
+    CopyRecordOut(region, &magic, sizeof magic);
     return magic == kRecordMagic;
 }
 

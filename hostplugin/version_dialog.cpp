@@ -11,6 +11,7 @@
 #include "host_plugin.h"
 #include "player_table.h"
 #include "plugin_info.h"
+#include "record_transfer.h"
 #include "region_names.h"
 #include "resource.h"
 #include "shared_region.h"
@@ -36,11 +37,7 @@ void ReadIdentity(const char* key, BridgeIdentityRecord& record) {
     char name[kRegionNameMax];
     if (!IdentityRegionName(name, key)) return;
     SharedRegion region;
-    if (region.Open(name, kBridgeIdentityRecordSize) == RegionExisted) {
-        region.Lock();
-        std::memcpy(&record, region.View(), sizeof record);
-        region.Unlock();
-    }
+    if (region.Open(name, kBridgeIdentityRecordSize) == RegionExisted) CopyRecordOut(region, &record, sizeof record);
     region.Close();
 }
 

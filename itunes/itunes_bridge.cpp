@@ -68,11 +68,7 @@ void ReleaseConnection() {
 }
 
 void ZeroNowPlaying() {
-    SharedRegion& region = g_program.nowPlaying;
-    if (!region.View()) return;
-    region.Lock();
-    std::memset(region.View(), 0, kNowPlayingRecordSize);
-    region.Unlock();
+    ZeroRecord(g_program.nowPlaying, kNowPlayingRecordSize);
 }
 
 void OniTunesEnd() {

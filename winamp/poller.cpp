@@ -1,4 +1,5 @@
 #include "poller.h"
+#include "scoped_lock.h"
 
 #include <cstdint>
 #include <cstring>
@@ -72,12 +73,12 @@ void FillRecord(HWND player, NowPlayingRecord& record) {
 
 void PublishTick(SharedRegion& region, HWND player) {
     if (!region.IsOpen() || region.IsBusy()) return;
-    region.Lock();
+    // Held across the player's answers, so that a reader never sees half a tick.
+    MutexLock lock(region);
     NowPlayingRecord record;
     std::memset(&record, 0, sizeof record);
     FillRecord(player, record);
     std::memcpy(region.View(), &record, sizeof record);
-    region.Unlock();
 }
 
 }  // namespace mivola::winamp_bridge

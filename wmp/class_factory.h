@@ -8,6 +8,7 @@
 
 #include "mivola_wmp_plugin.h"
 #include "module.h"
+#include "scoped_lock.h"
 
 namespace mivola::wmp {
 
@@ -28,17 +29,15 @@ public:
     // The module holds one reference from creation to unload; every further one counts
     // towards the module lock count.
     ULONG STDMETHODCALLTYPE AddRef() override {
-        ::EnterCriticalSection(lock_);
+        CriticalSectionLock lock(*lock_);
         ULONG refs = ++refs_;
         if (refs == 2) LockModule();
-        ::LeaveCriticalSection(lock_);
         return refs;
     }
     ULONG STDMETHODCALLTYPE Release() override {
-        ::EnterCriticalSection(lock_);
+        CriticalSectionLock lock(*lock_);
         ULONG refs = refs_ > 1 ? --refs_ : refs_;
         if (refs == 1) UnlockModule();
-        ::LeaveCriticalSection(lock_);
         return refs;
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {

@@ -35,6 +35,7 @@
 #include "record_transfer.h"
 #include "region_names.h"
 #include "resource.h"
+#include "scoped_lock.h"
 
 namespace mivola::wmp {
 
@@ -82,17 +83,19 @@ MivolaWmpPlugin::~MivolaWmpPlugin() {
     while (exited_ != 1) ::Sleep(1);
     worker_.reset();
     com_ptr<IWMPCore> core;
-    ::EnterCriticalSection(&coreLock_);
-    core.swap(core_);
-    ::LeaveCriticalSection(&coreLock_);
+    {
+        CriticalSectionLock lock(coreLock_);
+        core.swap(core_);
+    }
     core.reset();
     UnlockModule();
     // Readers see no record from now on.
     WithdrawRecord(nowPlaying_, kNowPlayingRecordSize);
     // The answer region goes under its mutex; then both exchange mutexes.
-    answerMutex_.Lock();
-    answer_.Close();
-    answerMutex_.Unlock();
+    {
+        MutexLock lock(answerMutex_);
+        answer_.Close();
+    }
     answerMutex_.Close();
     requestMutex_.Close();
     ::DeleteCriticalSection(&coreLock_);
@@ -119,17 +122,15 @@ DWORD WINAPI MivolaWmpPlugin::WorkerMain(void* param) {
 }
 
 com_ptr<IWMPCore> MivolaWmpPlugin::TakeCore() {
-    ::EnterCriticalSection(&coreLock_);
-    com_ptr<IWMPCore> core = core_;  // adds the tick's own reference
-    ::LeaveCriticalSection(&coreLock_);
-    return core;
+    CriticalSectionLock lock(coreLock_);
+    return core_;  // adds the tick's own reference
 }
 
 void MivolaWmpPlugin::Tick() {
     // Skipped while anyone else holds the record; otherwise the record stays locked across
     // every call on the core.
     if (!nowPlaying_.IsOpen() || nowPlaying_.IsBusy()) return;
-    nowPlaying_.Lock();
+    MutexLock lock(nowPlaying_);
     static_assert(sizeof(NowPlayingRecord) == kNowPlayingRecordSize);
     auto record = std::make_unique<NowPlayingRecord>();
     std::memset(record.get(), 0, sizeof *record);
@@ -139,7 +140,6 @@ void MivolaWmpPlugin::Tick() {
         GatherRecord(core.get(), *record, &exchange);
     }
     std::memcpy(nowPlaying_.View(), record.get(), kNowPlayingRecordSize);
-    nowPlaying_.Unlock();
 }
 
 // --- IUnknown -------------------------------------------------------------------------------
@@ -188,15 +188,17 @@ ULONG MivolaWmpPlugin::Release() { return outer_->Release(); }
 
 HRESULT MivolaWmpPlugin::SetCore(IWMPCore* core) {
     com_ptr<IWMPCore> old;
-    ::EnterCriticalSection(&coreLock_);
-    old.swap(core_);
-    ::LeaveCriticalSection(&coreLock_);
+    {
+        CriticalSectionLock lock(coreLock_);
+        old.swap(core_);
+    }
     old.reset();  // outside the lock; a tick still using it holds its own reference
     if (!core) return S_OK;
     com_ptr<IWMPCore> added(core);
-    ::EnterCriticalSection(&coreLock_);
-    core_ = added;
-    ::LeaveCriticalSection(&coreLock_);
+    {
+        CriticalSectionLock lock(coreLock_);
+        core_ = added;
+    }
     unique_bstr version;
     keep_if_succeeded(added->get_versionInfo(version.put()), version);
     PublishPlayerVersion(version && version.get()[0] ? version.get() : nullptr);

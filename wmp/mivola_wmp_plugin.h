@@ -58,7 +58,7 @@ private:
 
     // The object's state; the core's guard, the inner unknown and the worker's handle follow.
     LONG refs_ = 0;                   // plain count: AddRef/Release come from the player's thread only
-    volatile UINT interval_;          // 10..9999 ms, read by the worker before every wait
+    std::atomic<UINT> interval_{1000};  // 10..9999 ms, read by the worker before every wait
     com_ptr<IWMPCore> core_;          // one reference held; swapped only under coreLock_
     std::atomic<LONG> stop_{0};       // set to 1 by the destructor
     std::atomic<LONG> exited_{0};     // 1 once the worker has left its loop

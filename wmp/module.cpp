@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <string>
@@ -20,6 +21,7 @@
 #include "shared_region.h"
 #include "text_copy.h"
 #include "wmp_ids.h"
+#include "scoped_lock.h"
 
 namespace mivola::wmp {
 
@@ -30,7 +32,7 @@ static_assert(sizeof kIdentityDescription <= sizeof(BridgeIdentityRecord::Descri
 
 struct ModuleState {
     HMODULE instance = nullptr;
-    volatile LONG locks = 0;  // live objects + LockServer(TRUE) + factory references beyond the module's
+    std::atomic<LONG> locks{0};  // live objects + LockServer(TRUE) + factory references beyond the module's
     CRITICAL_SECTION lock;    // guards the factory's creation and its reference count
     ClassFactory* factory = nullptr;
     BridgeIdentityRecord identityImage;
@@ -82,12 +84,12 @@ HRESULT RunScript(bool doRegister) {
 }  // namespace
 
 HMODULE ModuleInstance() { return g_module->instance; }
-void LockModule() { ::InterlockedIncrement(&g_module->locks); }
-void UnlockModule() { ::InterlockedDecrement(&g_module->locks); }
+void LockModule() { ++g_module->locks; }
+void UnlockModule() { --g_module->locks; }
 
 void PublishPlayerVersion(const wchar_t* version) {
     // Objects on different player threads share the module's one image.
-    ::EnterCriticalSection(&g_module->lock);
+    CriticalSectionLock lock(g_module->lock);
     wchar_t* field = g_module->identityImage.PlayerVersion;
     std::memset(field, 0, sizeof g_module->identityImage.PlayerVersion);
     if (version) {
@@ -96,7 +98,6 @@ void PublishPlayerVersion(const wchar_t* version) {
         field[63] = L'\0';
     }
     PublishIdentityImage();
-    ::LeaveCriticalSection(&g_module->lock);
 }
 
 }  // namespace mivola::wmp
@@ -122,10 +123,12 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualCLSID(rclsid, kClsidMivolaWmp)) return CLASS_E_CLASSNOTAVAILABLE;
-    ::EnterCriticalSection(&g_module->lock);
-    if (!g_module->factory) g_module->factory = new (std::nothrow) ClassFactory(&g_module->lock);
-    ClassFactory* factory = g_module->factory;
-    ::LeaveCriticalSection(&g_module->lock);
+    ClassFactory* factory;
+    {
+        mivola::CriticalSectionLock lock(g_module->lock);
+        if (!g_module->factory) g_module->factory = new (std::nothrow) ClassFactory(&g_module->lock);
+        factory = g_module->factory;
+    }
     if (!factory) return E_OUTOFMEMORY;
     return factory->QueryInterface(riid, ppv);
 }
