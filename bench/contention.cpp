@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "now_playing_record.h"
 #include "record_transfer.h"
 #include "region_names.h"
+#include "scoped_lock.h"
 #include "shared_region.h"
 #include "sim_protocol.h"
 #include "text_copy.h"
@@ -242,14 +244,14 @@ int wmain(int argc, wchar_t** argv) {
     // The host holds the record's lock for the whole measurement.
     SharedRegion held;
     held.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize);
-    held.Lock();
+    std::optional<MutexLock> lock(std::in_place, held);
     LRESULT ticksBefore = Ask(player, winamp_sim::kSimTickCount);
     ULONGLONG start = ::GetTickCount64();
     std::vector<double> locked = Sample(trips, [&] { Ask(player, winamp_sim::kSimTickCount); });
     ::Sleep(200);
     LRESULT ticksDuring = Ask(player, winamp_sim::kSimTickCount) - ticksBefore;
     ULONGLONG heldMs = ::GetTickCount64() - start;
-    held.Unlock();
+    lock.reset();
     held.Close();
 
     std::printf("GetText, %d calls each (microseconds)   p50       p99       max\n", iterations);

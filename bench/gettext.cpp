@@ -24,6 +24,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,7 @@
 #include "now_playing_record.h"
 #include "record_transfer.h"
 #include "region_names.h"
+#include "scoped_lock.h"
 #include "shared_region.h"
 #include "text_copy.h"
 #include "unique_handle.h"
@@ -47,13 +49,15 @@ using InitFn = int(WINAPI*)();
 using FreeFn = void(WINAPI*)();
 using GetTextFn = int(WINAPI*)(int, int, int, wchar_t*, int, int);
 
-volatile long g_allocations = 0;
+std::atomic<long> g_allocations{0};
+// Where the floors put what they read, so that the read is not optimised away.
+std::atomic<uint32_t> g_sink{0};
 void* (*g_malloc)(size_t) = nullptr;
 void* (*g_calloc)(size_t, size_t) = nullptr;
 void* (*g_realloc)(void*, size_t) = nullptr;
-void* CountingMalloc(size_t n) { ::InterlockedIncrement(&g_allocations); return g_malloc(n); }
-void* CountingCalloc(size_t n, size_t m) { ::InterlockedIncrement(&g_allocations); return g_calloc(n, m); }
-void* CountingRealloc(void* p, size_t n) { ::InterlockedIncrement(&g_allocations); return g_realloc(p, n); }
+void* CountingMalloc(size_t n) { ++g_allocations; return g_malloc(n); }
+void* CountingCalloc(size_t n, size_t m) { ++g_allocations; return g_calloc(n, m); }
+void* CountingRealloc(void* p, size_t n) { ++g_allocations; return g_realloc(p, n); }
 
 // Points the module's import of `name` (from msvcrt.dll) at `hook`; returns the original.
 void* PatchImport(HMODULE module, const char* name, void* hook) {
@@ -262,13 +266,11 @@ int wmain(int argc, wchar_t** argv) {
     reader.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize);
     static NowPlayingRecord copy;
     auto winampFloor = [&] {
-        reader.Lock();
-        volatile uint32_t magic = static_cast<NowPlayingRecord*>(reader.View())->Magic;
-        (void)magic;
-        reader.Unlock();
-        reader.Lock();
-        std::memcpy(&copy, reader.View(), sizeof copy);
-        reader.Unlock();
+        {
+            MutexLock lock(reader);
+            g_sink.store(static_cast<NowPlayingRecord*>(reader.View())->Magic, std::memory_order_relaxed);
+        }
+        CopyRecordOut(reader, &copy, sizeof copy);
     };
     Comparison winamp = Compare(iterations, batch, [&] { getText(1, 1, 0, buffer.data(), length, 0); }, winampFloor);
     double estimate = MedianPerCall(iterations, batch, [&] { getText(1, 1, 0, nullptr, 0, 0); });
@@ -282,14 +284,12 @@ int wmain(int argc, wchar_t** argv) {
     ComposeObjectName(answerMapping, sizeof answerMapping, kAnswerRegion, "_FileMap");
     static wchar_t answerCopy[4096];
     auto wmpFloor = [&] {
-        wmpReader.Lock();
-        volatile uint32_t magic = static_cast<NowPlayingRecord*>(wmpReader.View())->Magic;
-        (void)magic;
-        wmpReader.Unlock();
-        wmpReader.Lock();
-        std::memcpy(&copy, wmpReader.View(), sizeof copy);
-        wmpReader.Unlock();
-        floorMutex.Lock();
+        {
+            MutexLock lock(wmpReader);
+            g_sink.store(static_cast<NowPlayingRecord*>(wmpReader.View())->Magic, std::memory_order_relaxed);
+        }
+        CopyRecordOut(wmpReader, &copy, sizeof copy);
+        MutexLock lock(floorMutex);
         HANDLE mapping = ::OpenFileMappingA(FILE_MAP_READ, FALSE, answerMapping);
         if (mapping) {
             if (const void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) {
@@ -301,7 +301,6 @@ int wmain(int argc, wchar_t** argv) {
             }
             ::CloseHandle(mapping);
         }
-        floorMutex.Unlock();
     };
     Comparison wmp =
         Compare(iterations, batch, [&] { getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0); }, wmpFloor);

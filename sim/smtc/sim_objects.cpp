@@ -502,16 +502,7 @@ public:
     }
 
 private:
-    class Locked {
-    public:
-        explicit Locked(CRITICAL_SECTION& cs) : cs_(cs) { ::EnterCriticalSection(&cs_); }
-        ~Locked() { ::LeaveCriticalSection(&cs_); }
-        Locked(const Locked&) = delete;
-        Locked& operator=(const Locked&) = delete;
-
-    private:
-        CRITICAL_SECTION& cs_;
-    };
+    using Locked = mivola::CriticalSectionLock;
 
     HRESULT Trace(const char* method, HRESULT hr) const {
         if (LogOn()) LogLine(std::string("call ") + logName_ + "." + method + " " + HexResult(hr));

@@ -10,6 +10,7 @@
 
 #include "media_session_interfaces.h"
 #include "scenario.h"
+#include "scoped_lock.h"
 
 namespace smtc_sim {
 
@@ -27,14 +28,15 @@ std::wstring StringText(HSTRING s);
 void Refresh(bool force);
 constexpr ULONGLONG kRecheckMs = 20;
 
-// Takes the module's lock for reading or changing the state.
+// The module's lock for reading or changing the state.
+CRITICAL_SECTION& StateSection();
 class StateLock {
 public:
-    StateLock();
-    ~StateLock();
-    StateLock(const StateLock&) = delete;
-    StateLock& operator=(const StateLock&) = delete;
+    StateLock() : lock_(StateSection()) {}
     State& state();
+
+private:
+    mivola::CriticalSectionLock lock_;
 };
 
 // ---- The call log ----

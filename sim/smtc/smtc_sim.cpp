@@ -135,7 +135,7 @@ std::string Utf8(const std::wstring& w) {
 // Called under g_lock: opens, switches or closes the log as the state names it.
 void FollowLogPath() {
     if (g_state.logPath == g_logPath) return;
-    ::EnterCriticalSection(&g_logLock);
+    mivola::CriticalSectionLock lock(g_logLock);
     g_logPath = g_state.logPath;
     g_log.reset();
     if (!g_logPath.empty()) {
@@ -143,7 +143,6 @@ void FollowLogPath() {
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     g_logOn = static_cast<bool>(g_log);
-    ::LeaveCriticalSection(&g_logLock);
 }
 
 std::wstring ScenarioPath() {
@@ -223,7 +222,7 @@ std::wstring StringText(HSTRING s) {
 }
 
 void Refresh(bool force) {
-    ::EnterCriticalSection(&g_lock);
+    mivola::CriticalSectionLock lock(g_lock);
     ULONGLONG now = ::GetTickCount64();
     if (force || !g_checked || now - g_lastCheck >= kRecheckMs) {
         g_checked = true;
@@ -250,23 +249,20 @@ void Refresh(bool force) {
         ApplyPhase(phase, g_state, g_loadTicks + static_cast<int64_t>(phase.atMs) * 10000, error);
         FollowLogPath();
     }
-    ::LeaveCriticalSection(&g_lock);
 }
 
-StateLock::StateLock() { ::EnterCriticalSection(&g_lock); }
-StateLock::~StateLock() { ::LeaveCriticalSection(&g_lock); }
+CRITICAL_SECTION& StateSection() { return g_lock; }
 State& StateLock::state() { return g_state; }
 
 bool LogOn() { return g_logOn; }
 
 void LogLine(const std::string& line) {
-    ::EnterCriticalSection(&g_logLock);
+    mivola::CriticalSectionLock lock(g_logLock);
     if (g_log) {
         std::string text = std::to_string(::GetTickCount64() - g_logStart) + " " + line + "\r\n";
         DWORD written = 0;
         ::WriteFile(g_log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
-    ::LeaveCriticalSection(&g_logLock);
 }
 
 std::string HexResult(HRESULT hr) {

@@ -56,6 +56,7 @@
 #include <vector>
 
 #include "bridge_identity_record.h"
+#include "record_transfer.h"
 #include "region_names.h"
 #include "shared_region.h"
 
@@ -208,11 +209,8 @@ void PrintBridges() {
         if (!mivola::IdentityRegionName(name, key)) continue;
         mivola::BridgeIdentityRecord record{};
         mivola::SharedRegion region;
-        if (region.Open(name, mivola::kBridgeIdentityRecordSize) == mivola::RegionExisted) {
-            region.Lock();
-            std::memcpy(&record, region.View(), sizeof record);
-            region.Unlock();
-        }
+        if (region.Open(name, mivola::kBridgeIdentityRecordSize) == mivola::RegionExisted)
+            mivola::CopyRecordOut(region, &record, sizeof record);
         region.Close();
         if (!record.ModulePath[0]) continue;
         any = true;

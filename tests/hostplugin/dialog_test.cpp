@@ -16,6 +16,7 @@
 #include "dialog_driver.h"
 #include "named_mutex.h"
 #include "plugin_test_support.h"
+#include "record_transfer.h"
 #include "region_names.h"
 #include "shared_region.h"
 #include "text_copy.h"
@@ -489,9 +490,7 @@ public:
         CopyText(record.ModulePath, path.c_str());
         CopyText(record.Description, Cp932(description).c_str());
         CopyText(record.PlayerVersion, version.c_str());
-        region_.Lock();
-        std::memcpy(region_.View(), &record, sizeof record);
-        region_.Unlock();
+        PublishRecord(region_, &record, sizeof record);
     }
 
 private:

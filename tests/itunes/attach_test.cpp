@@ -6,6 +6,7 @@
 
 #include "itunes_fixture.h"
 #include "region_names.h"
+#include "scoped_lock.h"
 #include "shared_region.h"
 #include "text_copy.h"
 
@@ -278,12 +279,14 @@ TEST_P(Attached, EndMessageEndsTheBridgeWithItsIdentityZeroedAndItunesRunning) {
     ASSERT_TRUE(ItunesBridge::PostEnd());
     ASSERT_TRUE(bridge.Wait(10000));
     EXPECT_EQ(bridge.ExitCode(), 0u);
-    identity.Lock();
-    EXPECT_TRUE(IsAllZero(identity.View(), kBridgeIdentityRecordSize));
-    identity.Unlock();
-    nowPlaying.Lock();
-    EXPECT_EQ(std::memcmp(nowPlaying.View(), &last, sizeof last), 0) << "the last record stays";
-    nowPlaying.Unlock();
+    {
+        MutexLock lock(identity);
+        EXPECT_TRUE(IsAllZero(identity.View(), kBridgeIdentityRecordSize));
+    }
+    {
+        MutexLock lock(nowPlaying);
+        EXPECT_EQ(std::memcmp(nowPlaying.View(), &last, sizeof last), 0) << "the last record stays";
+    }
     EXPECT_TRUE(iTunes.Running());
     EXPECT_NE(::FindWindowW(kWindowClass, nullptr), nullptr);
 }

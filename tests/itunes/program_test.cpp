@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "itunes_test_support.h"
+#include "record_transfer.h"
 #include "region_names.h"
+#include "scoped_lock.h"
 #include "shared_region.h"
 
 using namespace mivola;
@@ -43,9 +45,7 @@ TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     char name[kRegionNameMax];
     NowPlayingRegionName(name, "iTunes");
     ASSERT_EQ(reader.Open(name, kNowPlayingRecordSize), RegionCreated);
-    reader.Lock();
-    std::memcpy(reader.View(), &stale, sizeof stale);
-    reader.Unlock();
+    PublishRecord(reader, &stale, sizeof stale);
 
     ItunesBridge first;
     ULONGLONG started = ::GetTickCount64();
@@ -76,9 +76,10 @@ TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     ASSERT_TRUE(ItunesBridge::PostEnd());
     ASSERT_TRUE(first.Wait(10000));
     EXPECT_EQ(first.ExitCode(), 0u);
-    reader.Lock();
-    EXPECT_TRUE(IsAllZero(reader.View(), kNowPlayingRecordSize));
-    reader.Unlock();
+    {
+        MutexLock lock(reader);
+        EXPECT_TRUE(IsAllZero(reader.View(), kNowPlayingRecordSize));
+    }
 
     // The single-instance mutex went with it: a new bridge runs.
     ItunesBridge third;

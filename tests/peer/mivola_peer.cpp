@@ -21,6 +21,7 @@
 #include "record_transfer.h"
 #include "region_names.h"
 #include "sample_record.h"
+#include "scoped_lock.h"
 #include "shared_region.h"
 #include "test_support.h"
 #include "text_copy.h"
@@ -69,16 +70,15 @@ int Run(int argc, wchar_t** argv) {
     if (cmd == L"hold-mutex" && n >= 1) {  // owns the mutex until told to quit
         NamedMutex m;
         if (!m.Create(A(a[0]).c_str(), false)) return 2;
-        m.Lock();
+        MutexLock lock(m);
         Ready(ready);
         WaitQuit();
-        m.Unlock();
         return 0;
     }
     if (cmd == L"lock-and-hang" && n >= 1) {  // owns the mutex until killed
         NamedMutex m;
         if (!m.Create(A(a[0]).c_str(), false)) return 2;
-        m.Lock();
+        MutexLock lock(m);
         Ready(ready);
         ::Sleep(INFINITE);
         return 0;
@@ -105,10 +105,11 @@ int Run(int argc, wchar_t** argv) {
     if (cmd == L"lock-region" && n >= 2) {  // holds the region's mutex
         SharedRegion r;
         RegionOpenResult res = r.Open(A(a[0]).c_str(), std::wcstoul(a[1], nullptr, 10));
-        r.Lock();
-        Ready(ready);
-        WaitQuit();
-        r.Unlock();
+        {
+            MutexLock lock(r);
+            Ready(ready);
+            WaitQuit();
+        }
         return res;
     }
     if (cmd == L"open-region" && n >= 2) {  // one-shot: exit code = open result; prints first byte

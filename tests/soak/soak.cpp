@@ -17,6 +17,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,7 @@
 
 #include "now_playing_record.h"
 #include "players.h"
+#include "record_transfer.h"
 #include "region_names.h"
 #include "shared_region.h"
 #include "text_copy.h"
@@ -81,9 +83,9 @@ std::wstring SoakText(uint32_t c) {
 }
 
 // Progress counter watched by a second thread: a stall of kStallSeconds counts as a deadlock.
-volatile LONG g_progress = 0;
-volatile LONG g_deadlocks = 0;
-volatile LONG g_stop = 0;
+std::atomic<LONG> g_progress{0};
+std::atomic<LONG> g_deadlocks{0};
+std::atomic<bool> g_stop{false};
 
 DWORD WINAPI Watchdog(void*) {
     LONG last = g_progress;
@@ -97,7 +99,7 @@ DWORD WINAPI Watchdog(void*) {
             still = 0;
             counted = false;
         } else if (++still >= kStallSeconds && !counted) {
-            ::InterlockedIncrement(&g_deadlocks);
+            ++g_deadlocks;
             counted = true;
             std::fprintf(stderr, "no progress for %lu s\n", static_cast<unsigned long>(still));
         }
@@ -123,7 +125,7 @@ int Writer(unsigned seconds, unsigned intervalMs, bool unlocked) {
     const ULONGLONG end = Deadline(seconds);
     while (::GetTickCount64() < end) {
         ::Sleep(intervalMs);
-        ::InterlockedIncrement(&g_progress);
+        ++g_progress;
         if (unlocked) {
             FillSoakRecord(++counter, record);
             auto* view = static_cast<unsigned char*>(region.View());
@@ -138,20 +140,16 @@ int Writer(unsigned seconds, unsigned intervalMs, bool unlocked) {
             ++skipped;
             continue;
         }
-        region.Lock();
         FillSoakRecord(++counter, record);
-        std::memcpy(region.View(), &record, sizeof record);
-        region.Unlock();
+        PublishRecord(region, &record, sizeof record);
         ++published;
     }
-    g_stop = 1;
+    g_stop = true;
     ::WaitForSingleObject(watchdog.get(), INFINITE);
     // Withdraw as the bridge does at quit.
-    region.Lock();
-    std::memset(region.View(), 0, kNowPlayingRecordSize);
-    region.Unlock();
+    ZeroRecord(region, kNowPlayingRecordSize);
     ::timeEndPeriod(1);
-    std::printf("writer published=%llu skipped=%llu deadlocks=%ld\n", published, skipped, g_deadlocks);
+    std::printf("writer published=%llu skipped=%llu deadlocks=%ld\n", published, skipped, g_deadlocks.load());
     return g_deadlocks == 0 ? 0 : 1;
 }
 
@@ -199,7 +197,7 @@ int Reader(unsigned seconds, const wchar_t* plugin) {
     static wchar_t buffer[8192];
     const ULONGLONG end = Deadline(seconds);
     while (::GetTickCount64() < end) {
-        ::InterlockedIncrement(&g_progress);
+        ++g_progress;
         buffer[0] = L'\0';
         int n = getText(1, 1, 0, buffer, 8192, 0);
         ++reads;
@@ -215,11 +213,11 @@ int Reader(unsigned seconds, const wchar_t* plugin) {
         }
         if (c != last) ++distinct, last = c;
     }
-    g_stop = 1;
+    g_stop = true;
     ::WaitForSingleObject(watchdog.get(), INFINITE);
     free();
     std::printf("reader reads=%llu texts=%llu records=%llu empty=%llu torn=%llu deadlocks=%ld\n", reads, texts, distinct,
-                empty, torn, g_deadlocks);
+                empty, torn, g_deadlocks.load());
     return torn == 0 && g_deadlocks == 0 && texts > 0 ? 0 : 1;
 }
 

@@ -3,10 +3,12 @@
 
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "../channel/peer_arch.h"
 #include "shared_region.h"
+#include "scoped_lock.h"
 #include "sim_protocol.h"
 #include "stand_in.h"
 #include "winamp_sdk.h"
@@ -213,7 +215,7 @@ TEST(WinampRecord, BusyRegionSkipsTicksWithoutBlockingThePlayer) {
 
     SharedRegion region;
     ASSERT_EQ(region.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize), RegionExisted);
-    region.Lock();
+    std::optional<MutexLock> held(std::in_place, region);
     std::memset(region.View(), 0x5A, kNowPlayingRecordSize);
     size_t lockedAt = s.LogLines().size();
     // Each wait is a message round trip to the player's window, bounded by SendMessageTimeout.
@@ -232,7 +234,7 @@ TEST(WinampRecord, BusyRegionSkipsTicksWithoutBlockingThePlayer) {
         EXPECT_EQ(QueriesOf(lines[i]), "") << "a skipped tick asks nothing";
     }
     EXPECT_GE(skipped, 3);
-    region.Unlock();
+    held.reset();
 
     ASSERT_TRUE(NextRecord(s, r));
     EXPECT_EQ(r.Magic, 0x4D494E46u) << "the next tick after release publishes";
