@@ -13,6 +13,8 @@ constexpr uint32_t kPlayerAuto = 255;
 constexpr const char kKeyWmp[] = "WMP";
 constexpr const char kKeyWinamp[] = "Winamp";
 constexpr const char kKeyiTunes[] = "iTunes";
+// The system's media sessions (its bridge program, not a player of its own).
+constexpr const char kKeySmtc[] = "SMTC";
 constexpr const char kKeyAuto[] = "Auto";
 
 // Whether a player id takes part in the custom attribute exchange.
