@@ -4,6 +4,9 @@
 #include <string>
 
 #include "fake_sessions.h"
+#include "identity.h"
+#include "players.h"
+#include "region_names.h"
 #include "now_playing_record.h"
 #include "play_state.h"
 #include "session_reader.h"
@@ -203,4 +206,38 @@ TEST_F(ReaderTest, OperationsThatNeverEndOrFailAreClosedAndLeaveTheFieldsEmpty) 
     EXPECT_EQ(never.propertiesOp.refs, 1);
     EXPECT_EQ(never.properties.refs, 1);
     EXPECT_EQ(failing.propertiesOp.refs, 1);
+}
+
+TEST_F(ReaderTest, WithoutTheClassTheManagerIsUnavailableAndRecordsAreZero) {
+    // Wine registers no media-session manager; the stand-in is registered only while its own tests run.
+    SessionReader reader;
+    EXPECT_FALSE(reader.Obtain(kShortWait));
+    EXPECT_EQ(reader.LastResult(), REGDB_E_CLASSNOTREG);
+    EXPECT_FALSE(reader.HasManager());
+    std::memset(&record_, 0x5A, sizeof record_);
+    reader.Read(NowTicks(), record_, kShortWait);
+    EXPECT_TRUE(AllZero(&record_, sizeof record_));
+    // A second try asks again rather than remembering the failure.
+    EXPECT_FALSE(reader.Obtain(kShortWait));
+    EXPECT_EQ(reader.LastResult(), REGDB_E_CLASSNOTREG);
+}
+
+TEST(SmtcIdentity, DescriptionInCodePage932AndTheAppIdCutTo63Units) {
+    BridgeIdentityRecord record;
+    std::memset(&record, 0x5A, sizeof record);
+    std::wstring appId = L"Microsoft.ZuneMusic_8wekyb3d8bbwe!Microsoft.ZuneMusic" + std::wstring(40, L'x');
+    BuildIdentity(appId.c_str(), record);
+    EXPECT_STREQ(record.Description, "SMTC\x97p Ver 1.0.0");  // "SMTC用" in code page 932
+    EXPECT_EQ(std::wstring(record.PlayerVersion), appId.substr(0, 63));
+    std::wstring self(record.ModulePath);
+    EXPECT_NE(self.find(L"smtc_reader_tests.exe"), std::wstring::npos) << ::mivola::test::Narrow(self);
+    EXPECT_TRUE(AllZero(record.ModulePath + self.size(), sizeof record.ModulePath - self.size() * 2));
+    BuildIdentity(nullptr, record);
+    EXPECT_TRUE(AllZero(record.PlayerVersion, sizeof record.PlayerVersion));
+    // The key names the bridge's regions beside the others'.
+    char name[kRegionNameMax];
+    ASSERT_TRUE(NowPlayingRegionName(name, kKeySmtc));
+    EXPECT_STREQ(name, "ZEQ_Plugin_SMTC_Info");
+    ASSERT_TRUE(IdentityRegionName(name, kKeySmtc));
+    EXPECT_STREQ(name, "ZEQ_Plugin_SMTC_PIN");
 }
