@@ -135,7 +135,7 @@ constexpr const ParameterizedIid* kParameterizedIids[] = {
 #undef MIVOLA_SMTC_IREF
 
 // ---- Interfaces, in slot order ----
-#define MIVOLA_SMTC_SLOT(name) virtual HRESULT STDMETHODCALLTYPE name() = 0
+#define MIVOLA_SMTC_SLOT(name, ...) virtual HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) = 0
 
 struct IAsyncInfo_ : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE get_Id(UINT32* id) = 0;          // 6
@@ -211,28 +211,30 @@ struct ISession : IInspectable {
     virtual HRESULT STDMETHODCALLTYPE TryGetMediaPropertiesAsync(IAsyncOperationMediaProperties** op) = 0; // 7
     virtual HRESULT STDMETHODCALLTYPE GetTimelineProperties(ITimelineProperties** timeline) = 0;          // 8
     virtual HRESULT STDMETHODCALLTYPE GetPlaybackInfo(IPlaybackInfo** info) = 0;                          // 9
-    // 10-30: the transport requests and change events, which the bridge never calls.
-    MIVOLA_SMTC_SLOT(TryPlayAsync);                   // 10
-    MIVOLA_SMTC_SLOT(TryPauseAsync);                  // 11
-    MIVOLA_SMTC_SLOT(TryStopAsync);                   // 12
-    MIVOLA_SMTC_SLOT(TryRecordAsync);                 // 13
-    MIVOLA_SMTC_SLOT(TryFastForwardAsync);            // 14
-    MIVOLA_SMTC_SLOT(TryRewindAsync);                 // 15
-    MIVOLA_SMTC_SLOT(TrySkipNextAsync);               // 16
-    MIVOLA_SMTC_SLOT(TrySkipPreviousAsync);           // 17
-    MIVOLA_SMTC_SLOT(TryChangeChannelUpAsync);        // 18
-    MIVOLA_SMTC_SLOT(TryChangeChannelDownAsync);      // 19
-    MIVOLA_SMTC_SLOT(TryTogglePlayPauseAsync);        // 20
-    MIVOLA_SMTC_SLOT(TryChangeAutoRepeatModeAsync);   // 21
-    MIVOLA_SMTC_SLOT(TryChangePlaybackRateAsync);     // 22
-    MIVOLA_SMTC_SLOT(TryChangeShuffleActiveAsync);    // 23
-    MIVOLA_SMTC_SLOT(TryChangePlaybackPositionAsync); // 24
-    MIVOLA_SMTC_SLOT(add_TimelinePropertiesChanged);  // 25
-    MIVOLA_SMTC_SLOT(remove_TimelinePropertiesChanged);  // 26
-    MIVOLA_SMTC_SLOT(add_PlaybackInfoChanged);        // 27
-    MIVOLA_SMTC_SLOT(remove_PlaybackInfoChanged);     // 28
-    MIVOLA_SMTC_SLOT(add_MediaPropertiesChanged);     // 29
-    MIVOLA_SMTC_SLOT(remove_MediaPropertiesChanged);  // 30
+    // 10-30: the transport requests and change events, which the bridge never calls. Declared
+    // with their parameters all the same (results as IAsyncOperation<boolean>, here opaque), so
+    // that an implementation takes them off the stack as the system's does (__stdcall on i686).
+    MIVOLA_SMTC_SLOT(TryPlayAsync, IInspectable** op);                      // 10
+    MIVOLA_SMTC_SLOT(TryPauseAsync, IInspectable** op);                     // 11
+    MIVOLA_SMTC_SLOT(TryStopAsync, IInspectable** op);                      // 12
+    MIVOLA_SMTC_SLOT(TryRecordAsync, IInspectable** op);                    // 13
+    MIVOLA_SMTC_SLOT(TryFastForwardAsync, IInspectable** op);               // 14
+    MIVOLA_SMTC_SLOT(TryRewindAsync, IInspectable** op);                    // 15
+    MIVOLA_SMTC_SLOT(TrySkipNextAsync, IInspectable** op);                  // 16
+    MIVOLA_SMTC_SLOT(TrySkipPreviousAsync, IInspectable** op);              // 17
+    MIVOLA_SMTC_SLOT(TryChangeChannelUpAsync, IInspectable** op);           // 18
+    MIVOLA_SMTC_SLOT(TryChangeChannelDownAsync, IInspectable** op);         // 19
+    MIVOLA_SMTC_SLOT(TryTogglePlayPauseAsync, IInspectable** op);           // 20
+    MIVOLA_SMTC_SLOT(TryChangeAutoRepeatModeAsync, int32_t mode, IInspectable** op);   // 21
+    MIVOLA_SMTC_SLOT(TryChangePlaybackRateAsync, double rate, IInspectable** op);      // 22
+    MIVOLA_SMTC_SLOT(TryChangeShuffleActiveAsync, rt_bool active, IInspectable** op);  // 23
+    MIVOLA_SMTC_SLOT(TryChangePlaybackPositionAsync, int64_t ticks, IInspectable** op); // 24
+    MIVOLA_SMTC_SLOT(add_TimelinePropertiesChanged, IUnknown* handler, EventRegistrationToken* token);  // 25
+    MIVOLA_SMTC_SLOT(remove_TimelinePropertiesChanged, EventRegistrationToken token);                  // 26
+    MIVOLA_SMTC_SLOT(add_PlaybackInfoChanged, IUnknown* handler, EventRegistrationToken* token);        // 27
+    MIVOLA_SMTC_SLOT(remove_PlaybackInfoChanged, EventRegistrationToken token);                        // 28
+    MIVOLA_SMTC_SLOT(add_MediaPropertiesChanged, IUnknown* handler, EventRegistrationToken* token);     // 29
+    MIVOLA_SMTC_SLOT(remove_MediaPropertiesChanged, EventRegistrationToken token);                     // 30
 };
 
 struct IMediaProperties : IInspectable {

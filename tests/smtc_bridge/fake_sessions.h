@@ -250,8 +250,8 @@ public:
     bool statusFails = false;
 };
 
-#define MIVOLA_FAKE_SLOT(name) \
-    HRESULT STDMETHODCALLTYPE name() override { return E_NOTIMPL; }
+#define MIVOLA_FAKE_SLOT(name, ...) \
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return E_NOTIMPL; }
 
 class FakeSession : public Fake<ISession> {
 public:
@@ -275,27 +275,27 @@ public:
         *v = infoFails ? nullptr : Ref(&info);
         return infoFails ? E_FAIL : S_OK;
     }
-    MIVOLA_FAKE_SLOT(TryPlayAsync)
-    MIVOLA_FAKE_SLOT(TryPauseAsync)
-    MIVOLA_FAKE_SLOT(TryStopAsync)
-    MIVOLA_FAKE_SLOT(TryRecordAsync)
-    MIVOLA_FAKE_SLOT(TryFastForwardAsync)
-    MIVOLA_FAKE_SLOT(TryRewindAsync)
-    MIVOLA_FAKE_SLOT(TrySkipNextAsync)
-    MIVOLA_FAKE_SLOT(TrySkipPreviousAsync)
-    MIVOLA_FAKE_SLOT(TryChangeChannelUpAsync)
-    MIVOLA_FAKE_SLOT(TryChangeChannelDownAsync)
-    MIVOLA_FAKE_SLOT(TryTogglePlayPauseAsync)
-    MIVOLA_FAKE_SLOT(TryChangeAutoRepeatModeAsync)
-    MIVOLA_FAKE_SLOT(TryChangePlaybackRateAsync)
-    MIVOLA_FAKE_SLOT(TryChangeShuffleActiveAsync)
-    MIVOLA_FAKE_SLOT(TryChangePlaybackPositionAsync)
-    MIVOLA_FAKE_SLOT(add_TimelinePropertiesChanged)
-    MIVOLA_FAKE_SLOT(remove_TimelinePropertiesChanged)
-    MIVOLA_FAKE_SLOT(add_PlaybackInfoChanged)
-    MIVOLA_FAKE_SLOT(remove_PlaybackInfoChanged)
-    MIVOLA_FAKE_SLOT(add_MediaPropertiesChanged)
-    MIVOLA_FAKE_SLOT(remove_MediaPropertiesChanged)
+    MIVOLA_FAKE_SLOT(TryPlayAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryPauseAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryStopAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryRecordAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryFastForwardAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryRewindAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TrySkipNextAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TrySkipPreviousAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryChangeChannelUpAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryChangeChannelDownAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryTogglePlayPauseAsync, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryChangeAutoRepeatModeAsync, int32_t, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryChangePlaybackRateAsync, double, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryChangeShuffleActiveAsync, rt_bool, IInspectable**)
+    MIVOLA_FAKE_SLOT(TryChangePlaybackPositionAsync, int64_t, IInspectable**)
+    MIVOLA_FAKE_SLOT(add_TimelinePropertiesChanged, IUnknown*, EventRegistrationToken*)
+    MIVOLA_FAKE_SLOT(remove_TimelinePropertiesChanged, EventRegistrationToken)
+    MIVOLA_FAKE_SLOT(add_PlaybackInfoChanged, IUnknown*, EventRegistrationToken*)
+    MIVOLA_FAKE_SLOT(remove_PlaybackInfoChanged, EventRegistrationToken)
+    MIVOLA_FAKE_SLOT(add_MediaPropertiesChanged, IUnknown*, EventRegistrationToken*)
+    MIVOLA_FAKE_SLOT(remove_MediaPropertiesChanged, EventRegistrationToken)
 
     std::wstring appId;
     bool infoFails = false;
