@@ -143,6 +143,31 @@ TEST_F(SmtcBridgeWithStandIn, AMediaRequestThatNeverEndsIsCancelledAndTheNextTic
     EXPECT_TRUE(Ends(bridge));
 }
 
+TEST_F(SmtcBridgeWithStandIn, PollsAtSMTCTimingClampedTo10Through9999) {
+    SmtcStandIn standIn("session s\n  app App.S\n  status paused\ncurrent s\n");
+    ASSERT_TRUE(standIn.Ok());
+    struct Case {
+        const char* settings;
+        size_t atLeast, atMost;  // polls in the 2.5 s after the first
+    } cases[] = {
+        {"[Main]\r\nSMTCTiming=5\r\n", 20, 1000},  // 10 ms
+        {"", 1, 4},                                  // 1000 ms
+        {"[Main]\r\nSMTCTiming=99999\r\n", 0, 0},   // 9999 ms
+    };
+    for (const Case& c : cases) {
+        SmtcBridge bridge(c.settings);
+        size_t from = standIn.LogLines().size();
+        ASSERT_TRUE(bridge.Start());
+        ASSERT_TRUE(WaitUntil([&] { return standIn.CallCount("Manager.GetCurrentSession", from) >= 1; }));
+        size_t first = standIn.LogLines().size();
+        ::Sleep(2500);
+        size_t polls = standIn.CallCount("Manager.GetCurrentSession", first);
+        EXPECT_GE(polls, c.atLeast) << c.settings;
+        EXPECT_LE(polls, c.atMost) << c.settings;
+        EXPECT_TRUE(Ends(bridge));
+    }
+}
+
 TEST_F(SmtcBridgeWithStandIn, UnavailableUntilTheClassIsRegisteredThenStarts) {
     SmtcBridge bridge;
     ASSERT_TRUE(bridge.Start());
