@@ -97,6 +97,7 @@ TEST_F(SmtcBridgeWithStandIn, EveryFieldOfAPlayingAndAPausedSession) {
     EXPECT_STREQ(record_.Status, L"Spotify.exe");
     EXPECT_TRUE(Ends(bridge));
     EXPECT_FALSE(ReadSmtcIdentity(identity) && identity.ModulePath[0]) << "the identity is withdrawn at the end";
+    EXPECT_EQ(standIn.LiveObjectsInLog(), 0) << "every object the bridge was given is released";
 }
 
 TEST_F(SmtcBridgeWithStandIn, ShowsTheChosenSessionAndNamesItsAppInTheIdentity) {
@@ -141,6 +142,7 @@ TEST_F(SmtcBridgeWithStandIn, AMediaRequestThatNeverEndsIsCancelledAndTheNextTic
     ASSERT_TRUE(standIn.SetScenario("session s\n  app App.S\n  status playing\n  title Seen\ncurrent s\n"));
     EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return std::wstring(r.Title) == L"Seen"; }));
     EXPECT_TRUE(Ends(bridge));
+    EXPECT_EQ(standIn.LiveObjectsInLog(), 0) << "every object the bridge was given is released";
 }
 
 TEST_F(SmtcBridgeWithStandIn, PollsAtSMTCTimingClampedTo10Through9999) {
