@@ -1,4 +1,4 @@
-#include "bridge_program.h"
+#include "smtc_bridge.h"
 
 #include <cstring>
 #include <cwchar>
