@@ -1,6 +1,6 @@
 // bench_gettext: what a text request costs, against what it cannot avoid.
 //
-//   bench_gettext [PATH\Mivola.zeqp] [ITERATIONS]
+//   bench_gettext [PATH\Mivola.zeqp] [ITERATIONS] [BATCH]
 //
 // Publishes a live Winamp record the way the bridge does, loads the plug-in with one
 // setting that targets Winamp, and measures per call:
@@ -15,9 +15,15 @@
 //             against its own floor: the record's two Lock/Unlock pairs and 19552-byte copy,
 //             plus the answer's exchange mutex, one open/map/close of the answer region and
 //             the copy of its list
-// The last lines are the ratios gettext / floor for Winamp, then for WMP.
+// A request and its floor are timed in alternating short batches (BATCH calls each, 16 by
+// default), so that both halves of a pair meet the same moment of a busy machine: a batch
+// that loses the processor spoils one pair, not a whole average. Each pair gives a ratio;
+// the figures are the median ratio and the lowest one (which shows how far one disturbed
+// batch strays), and the ratio of the fastest batch of each side.
+// The last lines are the median ratios gettext / floor for Winamp, then for WMP.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,6 +95,58 @@ double PerCallMicroseconds(int iterations, F&& f) {
     return Seconds(a, b) * 1e6 / iterations;
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Comparison {
+    double requestUs = 0;  // median per-call time of the request's batches
+    double floorUs = 0;    // the same for the floor
+    double ratio = 0;      // median of the pairs' ratios
+    double lowest = 0;     // lowest ratio of a pair
+    double fastest = 0;    // fastest request batch over fastest floor batch
+};
+
+// Times request and floor in alternating batches of `batch` calls, the first of each pair
+// taking turns so that neither always runs on a warmer cache.
+template <typename R, typename F>
+Comparison Compare(int iterations, int batch, R&& request, F&& floor) {
+    int pairs = std::max(iterations / batch, 1);
+    std::vector<double> requestUs, floorUs, ratios;
+    for (int i = 0; i < pairs; ++i) {
+        double r, f;
+        if (i % 2 == 0) {
+            r = PerCallMicroseconds(batch, request);
+            f = PerCallMicroseconds(batch, floor);
+        } else {
+            f = PerCallMicroseconds(batch, floor);
+            r = PerCallMicroseconds(batch, request);
+        }
+        if (r <= 0 || f <= 0) continue;  // below the counter's resolution: no pair
+        requestUs.push_back(r);
+        floorUs.push_back(f);
+        ratios.push_back(r / f);
+    }
+    Comparison c;
+    if (ratios.empty()) return c;
+    c.requestUs = Median(requestUs);
+    c.floorUs = Median(floorUs);
+    c.ratio = Median(ratios);
+    c.lowest = *std::min_element(ratios.begin(), ratios.end());
+    c.fastest = *std::min_element(requestUs.begin(), requestUs.end()) / *std::min_element(floorUs.begin(), floorUs.end());
+    return c;
+}
+
+// Median per-call time over batches of `batch` calls.
+template <typename F>
+double MedianPerCall(int iterations, int batch, F&& f) {
+    std::vector<double> us;
+    for (int i = 0; i < std::max(iterations / batch, 1); ++i) us.push_back(PerCallMicroseconds(batch, f));
+    return Median(us);
+}
+
 std::wstring ModuleDir() {
     wchar_t path[MAX_PATH];
     DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -102,6 +160,8 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring plugin = argc > 1 ? argv[1] : ModuleDir() + L"..\\hostplugin\\Mivola.zeqp";
     int iterations = argc > 2 ? std::wcstol(argv[2], nullptr, 10) : 20000;
     if (iterations <= 0) iterations = 20000;
+    int batch = argc > 3 ? std::wcstol(argv[3], nullptr, 10) : 16;
+    if (batch <= 0) batch = 16;
 
     // A private installation: the plug-in beside Mivola\Setting.ini with one Winamp setting.
     wchar_t temp[MAX_PATH];
@@ -180,22 +240,28 @@ int wmain(int argc, wchar_t** argv) {
     if (!g_calloc) g_calloc = &std::calloc;
     if (!g_realloc) g_realloc = &std::realloc;
 
-    // Warm up, then measure.
-    for (int i = 0; i < 1000; ++i) getText(1, 1, 0, buffer.data(), length, 0);
-    long before = g_allocations;
-    double gettext = PerCallMicroseconds(iterations, [&] { getText(1, 1, 0, buffer.data(), length, 0); });
-    double allocs = static_cast<double>(g_allocations - before) / iterations;
+    // Heap allocations per call, each setting on its own after a warm-up.
+    auto allocationsPerCall = [&](int setting, std::vector<wchar_t>& buf, int len) {
+        for (int i = 0; i < 1000; ++i) getText(1, setting, 0, buf.data(), len, 0);
+        long before = g_allocations;
+        for (int i = 0; i < 1000; ++i) getText(1, setting, 0, buf.data(), len, 0);
+        return static_cast<double>(g_allocations - before) / 1000;
+    };
+    double allocs = allocationsPerCall(1, buffer, length);
     int wmpLength = getText(1, 2, 0, nullptr, 0, 0);
     std::vector<wchar_t> wmpBuffer(static_cast<size_t>(wmpLength));
     getText(1, 2, 0, wmpBuffer.data(), wmpLength, 0);
-    before = g_allocations;
-    for (int i = 0; i < 1000; ++i) getText(1, 2, 0, wmpBuffer.data(), wmpLength, 0);
-    double wmpAllocs = static_cast<double>(g_allocations - before) / 1000;
+    double wmpAllocs = allocationsPerCall(2, wmpBuffer, wmpLength);
+    int wmp3Length = getText(1, 3, 0, nullptr, 0, 0);
+    std::vector<wchar_t> wmp3Buffer(static_cast<size_t>(wmp3Length));
+    int wmp3Written = getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0);
+    std::printf("WMP text: %d units, size estimate %d\n", wmp3Written, wmp3Length);
+    double wmp3Allocs = allocationsPerCall(3, wmp3Buffer, wmp3Length);
 
     SharedRegion reader;
     reader.Open("ZEQ_Plugin_Winamp_Info", kNowPlayingRecordSize);
     static NowPlayingRecord copy;
-    double floor = PerCallMicroseconds(iterations, [&] {
+    auto winampFloor = [&] {
         reader.Lock();
         volatile uint32_t magic = static_cast<NowPlayingRecord*>(reader.View())->Magic;
         (void)magic;
@@ -203,18 +269,11 @@ int wmain(int argc, wchar_t** argv) {
         reader.Lock();
         std::memcpy(&copy, reader.View(), sizeof copy);
         reader.Unlock();
-    });
-    double estimate = PerCallMicroseconds(iterations, [&] { getText(1, 1, 0, nullptr, 0, 0); });
+    };
+    Comparison winamp = Compare(iterations, batch, [&] { getText(1, 1, 0, buffer.data(), length, 0); }, winampFloor);
+    double estimate = MedianPerCall(iterations, batch, [&] { getText(1, 1, 0, nullptr, 0, 0); });
 
     // Windows Media Player: GetText of setting 3 against its own floor.
-    int wmp3Length = getText(1, 3, 0, nullptr, 0, 0);
-    std::vector<wchar_t> wmp3Buffer(static_cast<size_t>(wmp3Length));
-    int wmp3Written = getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0);
-    std::printf("WMP text: %d units, size estimate %d\n", wmp3Written, wmp3Length);
-    for (int i = 0; i < 1000; ++i) getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0);
-    before = g_allocations;
-    double wmpGettext = PerCallMicroseconds(iterations, [&] { getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0); });
-    double wmp3Allocs = static_cast<double>(g_allocations - before) / iterations;
     SharedRegion wmpReader;
     wmpReader.Open("ZEQ_Plugin_WMP_Info", kNowPlayingRecordSize);
     NamedMutex floorMutex;
@@ -222,7 +281,7 @@ int wmain(int argc, wchar_t** argv) {
     char answerMapping[kRegionNameCapacity];
     ComposeObjectName(answerMapping, sizeof answerMapping, kAnswerRegion, "_FileMap");
     static wchar_t answerCopy[4096];
-    double wmpFloor = PerCallMicroseconds(iterations, [&] {
+    auto wmpFloor = [&] {
         wmpReader.Lock();
         volatile uint32_t magic = static_cast<NowPlayingRecord*>(wmpReader.View())->Magic;
         (void)magic;
@@ -243,19 +302,25 @@ int wmain(int argc, wchar_t** argv) {
             ::CloseHandle(mapping);
         }
         floorMutex.Unlock();
-    });
+    };
+    Comparison wmp =
+        Compare(iterations, batch, [&] { getText(1, 3, 0, wmp3Buffer.data(), wmp3Length, 0); }, wmpFloor);
 
-    std::printf("iterations: %d\n", iterations);
-    std::printf("gettext:  %.3f us/call\n", gettext);
-    std::printf("floor:    %.3f us/call\n", floor);
-    std::printf("estimate: %.3f us/call\n", estimate);
+    std::printf("iterations: %d in batches of %d\n", iterations, batch);
+    std::printf("gettext:  %.3f us/call (median batch)\n", winamp.requestUs);
+    std::printf("floor:    %.3f us/call (median batch)\n", winamp.floorUs);
+    std::printf("estimate: %.3f us/call (median batch)\n", estimate);
     std::printf("allocs:   %.3f per GetText call (Winamp)\n", allocs);
     std::printf("allocs:   %.3f per GetText call (WMP, copies the attribute answer)\n", wmpAllocs);
-    std::printf("WMP gettext: %.3f us/call (three custom attributes)\n", wmpGettext);
-    std::printf("WMP floor:   %.3f us/call\n", wmpFloor);
+    std::printf("WMP gettext: %.3f us/call (three custom attributes, median batch)\n", wmp.requestUs);
+    std::printf("WMP floor:   %.3f us/call (median batch)\n", wmp.floorUs);
     std::printf("allocs:   %.3f per GetText call (WMP, three custom attributes)\n", wmp3Allocs);
-    std::printf("ratio gettext/floor: %.3f\n", gettext / floor);
-    std::printf("ratio gettext/floor (WMP): %.3f\n", wmpGettext / wmpFloor);
+    std::printf("lowest batch ratio gettext/floor: %.3f\n", winamp.lowest);
+    std::printf("lowest batch ratio gettext/floor (WMP): %.3f\n", wmp.lowest);
+    std::printf("fastest batches ratio gettext/floor: %.3f\n", winamp.fastest);
+    std::printf("fastest batches ratio gettext/floor (WMP): %.3f\n", wmp.fastest);
+    std::printf("ratio gettext/floor: %.3f\n", winamp.ratio);
+    std::printf("ratio gettext/floor (WMP): %.3f\n", wmp.ratio);
 
     free();
     module.reset();

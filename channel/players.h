@@ -8,6 +8,7 @@ namespace mivola {
 constexpr uint32_t kPlayerWmp = 1;
 constexpr uint32_t kPlayerWinamp = 2;
 constexpr uint32_t kPlayeriTunes = 4;
+constexpr uint32_t kPlayerSmtc = 8;  // the system's media sessions
 constexpr uint32_t kPlayerAuto = 255;
 
 constexpr const char kKeyWmp[] = "WMP";

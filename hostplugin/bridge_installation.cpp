@@ -10,6 +10,7 @@
 #include "install_request.h"
 #include "player_folder.h"
 #include "players.h"
+#include "program_path.h"
 #include "resource.h"
 #include "shared_region.h"
 #include "text_copy.h"
@@ -99,6 +100,8 @@ int RunInstaller(const std::string& moduleDir, const char* firstPath, const char
                  uint32_t playerId) {
     const DWORD major = WindowsMajorVersion();
     const std::string installer = moduleDir + "Mivola\\vennick.exe";
+    // Elevated, a relative name would run whatever the host's current folder holds.
+    if (!IsFullPath(installer)) return kInstallFailed;
     const size_t l1 = std::strlen(firstPath), l2 = std::strlen(secondPath);
     if (l1 >= kPathCapacity || l2 >= kPathCapacity) return kInstallFailed;
     const uint32_t size = static_cast<uint32_t>(l1 + l2 + kInstallRequestMinSize);

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "program_path.h"
+
 namespace mivola {
 
 BridgeLauncher::BridgeLauncher() : pluginEnd_(::RegisterWindowMessageA(kPluginEndMessage)) {}
@@ -30,7 +32,7 @@ bool BridgeRunning() {
 }  // namespace
 
 bool BridgeLauncher::Start() const {
-    if (programPath_.empty()) return false;
+    if (!IsFullPath(programPath_)) return false;
     if (stopping_) {
         stopping_ = false;
         ULONGLONG end = ::GetTickCount64() + kBridgeEndWaitMs;

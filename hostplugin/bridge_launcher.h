@@ -23,9 +23,10 @@ public:
     ~BridgeLauncher();
 
     void Configure(const std::string& programPath, const std::string& parameters);
-    // True when the program was started (it is not checked whether one already runs). After a
-    // Stop that reached a bridge, it first waits up to kBridgeEndWaitMs for that bridge to end:
-    // while the old one holds its single-instance mutex, a new one would end at once.
+    // True when the program was started (it is not checked whether one already runs); a path
+    // that is no whole full path (IsFullPath) starts nothing. After a Stop that reached a
+    // bridge, it first waits up to kBridgeEndWaitMs for that bridge to end: while the old one
+    // holds its single-instance mutex, a new one would end at once.
     bool Start() const;
     // Posts the end message to the bridge's message-only window, or broadcasts it when no
     // such window exists.

@@ -9,22 +9,14 @@
 #include "dialogs.h"
 #include "now_playing_record.h"
 #include "players.h"
+#include "program_path.h"
 #include "region_names.h"
 
 namespace mivola {
 
 HostPlugin::HostPlugin() : funcInfo_(kFuncInfo) {}
 
-int HostPlugin::Init() {
-    char path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameA(module_, path, MAX_PATH);
-    std::string dir;
-    if (n > 0 && n < MAX_PATH) {
-        dir.assign(path, n);
-        dir.erase(dir.find_last_of('\\') + 1);
-    }
-    return InitIn(dir);
-}
+int HostPlugin::Init() { return InitIn(ModuleFolder(module_)); }
 
 int HostPlugin::InitIn(const std::string& moduleDir) {
     moduleDir_ = moduleDir;
@@ -33,8 +25,8 @@ int HostPlugin::InitIn(const std::string& moduleDir) {
     requestMutex_.Create(kRequestMutex, false);
     answerMutex_.Create(kAnswerMutex, false);
     PublishRequest();
-    launcher_.Configure(moduleDir_.empty() ? std::string() : moduleDir_ + "Mivola\\ZEQ_Mivola_iTunes.exe",
-                        kiTunesBridgeParameter);
+    // Without a whole folder this is no full path, and the bridge is not started.
+    launcher_.Configure(moduleDir_ + "Mivola\\ZEQ_Mivola_iTunes.exe", kiTunesBridgeParameter);
     if (main_.iTunesCheck) launcher_.Start();
     released_ = false;
     return 0;

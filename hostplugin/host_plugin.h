@@ -28,7 +28,8 @@ public:
     void SetModule(HMODULE module) { module_ = module; }
     // The module whose resources hold the dialogs.
     HMODULE Module() const { return module_; }
-    // Folder of the plug-in, with a trailing backslash; set by Init.
+    // Folder of the plug-in, with a trailing backslash; set by Init (empty when the DLL's path
+    // does not fit a path buffer).
     const std::string& ModuleDir() const { return moduleDir_; }
 
     int Init();

@@ -1,4 +1,4 @@
-// Compiled with -fexec-charset=CP932 for the display name of "Auto".
+// Compiled with -fexec-charset=CP932 for the Japanese display names.
 #include "player_table.h"
 
 #include <windows.h>
@@ -12,6 +12,7 @@ const PlayerEntry PlayerTable[kPlayerCount + 1] = {
     {"Windows Media Player", kKeyWmp, kPlayerWmp},
     {"Winamp", kKeyWinamp, kPlayerWinamp},
     {"iTunes", kKeyiTunes, kPlayeriTunes},
+    {"メディア セッション", kKeySmtc, kPlayerSmtc},
     {nullptr, nullptr, 0},
 };
 

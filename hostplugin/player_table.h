@@ -12,7 +12,7 @@ struct PlayerEntry {
     uint32_t id;
 };
 
-constexpr size_t kPlayerCount = 4;
+constexpr size_t kPlayerCount = 5;
 constexpr size_t kAutoRow = 0;  // the default target of every setting
 
 // kPlayerCount rows, then an all-zero row.

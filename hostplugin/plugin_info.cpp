@@ -2,11 +2,13 @@
 // bytes, whatever code page the host later runs with.
 #include "plugin_info.h"
 
+#include "mivola_version.h"
+
 namespace mivola {
 
 const PluginInfo kPluginInfo = {
     "メディア情報取得プラグイン",
-    "1.1.0",
+    MIVOLA_VERSION_TEXT,
     "メディアプレイヤーの再生情報を取得するプラグインです。",
     "Copyright (C) 2026 Mivola",
     "",

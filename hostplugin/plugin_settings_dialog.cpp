@@ -1,4 +1,4 @@
-// Dialog 102: the plug-in-wide settings and the bridge installations.
+// Dialog 102: the plug-in-wide settings, the bridge installations and the two bridge programs.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -42,6 +42,10 @@ void OnInit(HWND dialog, Context& context) {
     ::SendDlgItemMessageW(dialog, IDC_TIMING_SPIN, UDM_SETRANGE32, kIntervalMin, kIntervalMax);
     ::SendDlgItemMessageW(dialog, IDC_TIMING, EM_LIMITTEXT, 4, 0);
     ::SetDlgItemInt(dialog, IDC_TIMING, main.iTunesTiming, FALSE);
+    ::CheckDlgButton(dialog, IDC_SMTC_CHECK, main.smtcCheck ? BST_CHECKED : BST_UNCHECKED);
+    ::SendDlgItemMessageW(dialog, IDC_SMTC_TIMING_SPIN, UDM_SETRANGE32, kIntervalMin, kIntervalMax);
+    ::SendDlgItemMessageW(dialog, IDC_SMTC_TIMING, EM_LIMITTEXT, 4, 0);
+    ::SetDlgItemInt(dialog, IDC_SMTC_TIMING, main.smtcTiming, FALSE);
 }
 
 void OnOk(HWND dialog, Context& context) {
@@ -52,6 +56,8 @@ void OnOk(HWND dialog, Context& context) {
     main.settingCount = static_cast<UINT>(_wtoi(count));
     main.iTunesCheck = ::IsDlgButtonChecked(dialog, IDC_ITUNES_CHECK) == BST_CHECKED ? 1 : 0;
     main.iTunesTiming = ClampInterval(ReadUnsignedField(::GetDlgItem(dialog, IDC_TIMING)));
+    main.smtcCheck = ::IsDlgButtonChecked(dialog, IDC_SMTC_CHECK) == BST_CHECKED ? 1 : 0;
+    main.smtcTiming = ClampInterval(ReadUnsignedField(::GetDlgItem(dialog, IDC_SMTC_TIMING)));
     context.plugin->SaveMainSettings();
     ::EndDialog(dialog, 0);
 }

@@ -79,6 +79,9 @@ void LoadSettings(const std::string& moduleDir, MainSettings& main, SettingList&
     main.settingCount = count == 0 ? 1 : count > static_cast<UINT>(kMaxSettings) ? kMaxSettings : count;
     main.iTunesCheck = ::GetPrivateProfileIntA(kMain, "iTunesCheck", 0, path);
     main.iTunesTiming = ReadIntervalSetting(path, kMain, "iTunesTiming");
+    // On unless switched off: a file written before the media-session bridge existed lacks it.
+    main.smtcCheck = ::GetPrivateProfileIntA(kMain, "SMTCCheck", 1, path);
+    main.smtcTiming = ReadIntervalSetting(path, kMain, "SMTCTiming");
     main.version = static_cast<int>(::GetPrivateProfileIntA(kMain, "Version", 1, path));
     const bool currentLayout = main.version > 1;
 
@@ -96,6 +99,8 @@ void SaveMainSettings(const std::string& moduleDir, const MainSettings& main) {
     WriteNumber(file, "MivolaNum", static_cast<int>(main.settingCount));
     WriteNumber(file, "iTunesCheck", static_cast<int>(main.iTunesCheck));
     WriteNumber(file, "iTunesTiming", static_cast<int>(main.iTunesTiming));
+    WriteNumber(file, "SMTCCheck", static_cast<int>(main.smtcCheck));
+    WriteNumber(file, "SMTCTiming", static_cast<int>(main.smtcTiming));
     file.Commit();
 }
 

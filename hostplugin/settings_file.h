@@ -15,6 +15,8 @@ struct MainSettings {
     UINT settingCount = 10;  // "MivolaNum", 1..1000
     UINT iTunesCheck = 0;    // non-zero: run the iTunes bridge
     UINT iTunesTiming = 1000;
+    UINT smtcCheck = 1;  // "SMTCCheck", non-zero: run the media-session bridge
+    UINT smtcTiming = 1000;
     int version = 1;  // above 1: sections "Mivola%03d", else the old "WMP_Basic%03d"
 };
 

@@ -11,17 +11,19 @@ constexpr uint32_t kAll = kPlayerWmp | kPlayerWinamp | kPlayeriTunes;  // 7
 constexpr uint32_t kWmpiTunes = kPlayerWmp | kPlayeriTunes;           // 5
 constexpr uint32_t kWmpWinamp = kPlayerWmp | kPlayerWinamp;           // 3
 constexpr uint32_t kWmp = kPlayerWmp;                                 // 1
+// The media-session bridge supplies the texts, the times and the play state, nothing of the file.
+constexpr uint32_t kSmtc = kPlayerSmtc;  // 8
 }  // namespace
 
 const TagEntry TagTable[] = {
-    {L"title", kAll, TagValue::Title, 1024, "メディアのタイトル"},
+    {L"title", kAll | kSmtc, TagValue::Title, 1024, "メディアのタイトル"},
     {L"filename", kAll, TagValue::FileName, 1024, "メディアのファイル名"},
     {L"path", kAll, TagValue::Path, 4096, "メディアのフルパス/URL"},
-    {L"genre", kWmpiTunes, TagValue::Genre, 256, "メディアのジャンル"},
-    {L"artist", kWmpiTunes, TagValue::Artist, 1024, "メディアの作成者"},
-    {L"album", kWmpiTunes, TagValue::Album, 1024, "メディアのアルバム"},
-    {L"track", kWmpiTunes, TagValue::Track, 4, "メディアのトラック番号"},
-    {L"len", kAll, TagValue::Length, 16, "メディアの長さ"},
+    {L"genre", kWmpiTunes | kSmtc, TagValue::Genre, 256, "メディアのジャンル"},
+    {L"artist", kWmpiTunes | kSmtc, TagValue::Artist, 1024, "メディアの作成者"},
+    {L"album", kWmpiTunes | kSmtc, TagValue::Album, 1024, "メディアのアルバム"},
+    {L"track", kWmpiTunes | kSmtc, TagValue::Track, 4, "メディアのトラック番号"},
+    {L"len", kAll | kSmtc, TagValue::Length, 16, "メディアの長さ"},
     {L"filesize", kWmpiTunes, TagValue::FileSizeAuto, 32, "メディアのファイルサイズ(自動)"},
     {L"filebsize", kWmpiTunes, TagValue::FileSizeBytes, 32, "メディアのファイルサイズ(バイト)"},
     {L"fileksize", kWmpiTunes, TagValue::FileSizeKB, 32, "メディアのファイルサイズ(KB)"},
@@ -29,14 +31,14 @@ const TagEntry TagTable[] = {
     {L"filegsize", kWmpiTunes, TagValue::FileSizeGB, 32, "メディアのファイルサイズ(GB)"},
     {L"width", kWmpWinamp, TagValue::Width, 6, "メディアの画面幅"},
     {L"height", kWmpWinamp, TagValue::Height, 6, "メディアの画面高さ"},
-    {L"pos", kAll, TagValue::Position, 16, "メディアの現在位置"},
-    {L"rest", kAll, TagValue::Rest, 16, "メディアの残り時間"},
-    {L"playprog", kAll, TagValue::PlayProg, 5, "メディアの再生率"},
-    {L"play0prog", kAll, TagValue::Play0Prog, 5, "メディアの再生率(0埋め)"},
-    {L"playmark", kAll, TagValue::PlayMark, 4, "再生情報(マーク)"},
-    {L"playjouhou", kAll, TagValue::PlayJouhou, 32, "再生情報(日本語表記)"},
-    {L"playstate", kAll, TagValue::PlayStateText, 32, "再生情報(英語表記)"},
-    {L"status", kWmp, TagValue::Status, 2048, "ステータス"},
+    {L"pos", kAll | kSmtc, TagValue::Position, 16, "メディアの現在位置"},
+    {L"rest", kAll | kSmtc, TagValue::Rest, 16, "メディアの残り時間"},
+    {L"playprog", kAll | kSmtc, TagValue::PlayProg, 5, "メディアの再生率"},
+    {L"play0prog", kAll | kSmtc, TagValue::Play0Prog, 5, "メディアの再生率(0埋め)"},
+    {L"playmark", kAll | kSmtc, TagValue::PlayMark, 4, "再生情報(マーク)"},
+    {L"playjouhou", kAll | kSmtc, TagValue::PlayJouhou, 32, "再生情報(日本語表記)"},
+    {L"playstate", kAll | kSmtc, TagValue::PlayStateText, 32, "再生情報(英語表記)"},
+    {L"status", kWmp | kSmtc, TagValue::Status, 2048, "ステータス"},
     {L"band", kWmp, TagValue::Band, 16, "メディアのバンド幅"},
     {L"maxband", kWmp, TagValue::MaxBand, 16, "メディアの最大バンド幅"},
     {L"bitrate", kAll, TagValue::BitRate, 16, "メディアのビットレート"},

@@ -1,54 +1,34 @@
 #include "bridge_placement.h"
 
-#include <objbase.h>
-
 #include "install_request.h"
 #include "players.h"
-#include "unique_handle.h"
+#include "registrar.h"
 
 namespace mivola::installer {
 
 namespace {
 
-using RegistrationFn = HRESULT(STDAPICALLTYPE*)();
-
-// Calls the bridge's own DllRegisterServer or DllUnregisterServer from the given file.
-bool CallRegistration(const std::wstring& path, const char* entry) {
-    unique_hmodule module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!module) return false;
-    auto fn = reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), entry)));
-    return fn && SUCCEEDED(fn());
-}
-
-class ComApartment {
-public:
-    ComApartment() : initialized_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (initialized_) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
+// The bridge's registration is made from its own registry script read as data, with the
+// registrar the bridge uses itself: no code of the file just copied runs elevated, and a
+// bridge running in the player keeps its identity record, which loading the copy as code would
+// publish over and then zero.
+bool Register(const std::wstring& path) { return SUCCEEDED(RegisterModuleFile(path, true)); }
+bool Unregister(const std::wstring& path) { return SUCCEEDED(RegisterModuleFile(path, false)); }
 
 bool InstallWmp(const Request& request) {
     if (!::CopyFileW(request.second.c_str(), request.first.c_str(), FALSE)) return false;
-    ComApartment com;
-    if (CallRegistration(request.first, "DllRegisterServer")) return true;
+    if (Register(request.first)) return true;
     // A half-made registration is taken back with the copy it points to.
-    CallRegistration(request.first, "DllUnregisterServer");
+    Unregister(request.first);
     ::DeleteFileW(request.first.c_str());
     return false;
 }
 
 bool UninstallWmp(const Request& request) {
-    ComApartment com;
-    if (!CallRegistration(request.first, "DllUnregisterServer")) return false;
-    if (::DeleteFileW(request.first.c_str())) return true;
+    const bool unregistered = Unregister(request.first);
+    if (unregistered && ::DeleteFileW(request.first.c_str())) return true;
     // The file stays (the player may hold it): it stays registered too, as the user still sees it.
-    CallRegistration(request.first, "DllRegisterServer");
+    Register(request.first);
     return false;
 }
 

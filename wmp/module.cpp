@@ -64,25 +64,17 @@ void OnProcessDetach() {
     g_module = nullptr;
 }
 
+static_assert(IDR_REGISTRY == kRegistryScriptResource);
+
+// Through the same registrar as the installer, which reads this module's script as data.
 HRESULT RunScript(bool doRegister) {
     HMODULE module = g_module->instance;
-    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDR_REGISTRY), L"REGISTRY");
-    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
-    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
-    DWORD size = found ? ::SizeofResource(module, found) : 0;
-    if (!bytes || size == 0) return HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
-    int units = ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), nullptr, 0);
-    if (units <= 0) return E_UNEXPECTED;
-    std::wstring script(static_cast<size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), &script[0], units);
     std::wstring path(32768, L'\0');
     DWORD n = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
     if (n == 0 || n >= path.size()) return E_UNEXPECTED;
     path.resize(n);
-    return RunRegistryScript(SubstituteQuoted(script, L"MODULE", path), doRegister);
+    return RunModuleRegistration(module, path, doRegister);
 }
-
-void Broadcast() { ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"WMPlayer_PluginAddRemove"), 0, 0); }
 
 }  // namespace
 
@@ -135,14 +127,6 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     return factory->QueryInterface(riid, ppv);
 }
 
-STDAPI DllRegisterServer() {
-    HRESULT hr = RunScript(true);
-    Broadcast();
-    return hr;
-}
+STDAPI DllRegisterServer() { return RunScript(true); }
 
-STDAPI DllUnregisterServer() {
-    RunScript(false);
-    Broadcast();
-    return S_OK;
-}
+STDAPI DllUnregisterServer() { return RunScript(false); }

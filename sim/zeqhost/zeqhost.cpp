@@ -17,7 +17,7 @@
 //   --bridges        print the bridges running now, as the version dialog lists them
 //
 // Output is UTF-8, one item a line; N is a setting number, texts are shown as they stand
-// except that CR, LF and backslash are written \r, \n and \\:
+// (backslashes too) except that CR and LF are written \r and \n, so an item keeps its line:
 //   info result: buffer             GetInfo returned the buffer's address (else: info result: 0x...)
 //   plugin name: ...                also: plugin version, plugin description, plugin copyright,
 //                                   plugin web, plugin mail (code page 932 fields)
@@ -90,14 +90,14 @@ std::string Utf8(const wchar_t* s, size_t n) {
     std::string out;
     for (size_t i = 0; i < n; ++i) {
         size_t run = i;
-        while (run < n && s[run] != L'\r' && s[run] != L'\n' && s[run] != L'\\') ++run;
+        while (run < n && s[run] != L'\r' && s[run] != L'\n') ++run;
         if (run > i) {
             int bytes = ::WideCharToMultiByte(CP_UTF8, 0, s + i, static_cast<int>(run - i), nullptr, 0, nullptr, nullptr);
             std::string part(static_cast<size_t>(bytes), '\0');
             ::WideCharToMultiByte(CP_UTF8, 0, s + i, static_cast<int>(run - i), &part[0], bytes, nullptr, nullptr);
             out += part;
         }
-        if (run < n) out += s[run] == L'\r' ? "\\r" : s[run] == L'\n' ? "\\n" : "\\\\";
+        if (run < n) out += s[run] == L'\r' ? "\\r" : "\\n";
         i = run;
     }
     return out;
@@ -200,10 +200,10 @@ std::string Bounded(const wchar_t* field, size_t capacity) {
     return Utf8(field, n);
 }
 
-// The identity records of the four player keys, in the version dialog's order.
+// The identity records of the player keys, in the version dialog's order.
 void PrintBridges() {
     bool any = false;
-    for (const char* key : {"Auto", "WMP", "Winamp", "iTunes"}) {
+    for (const char* key : {"Auto", "WMP", "Winamp", "iTunes", "SMTC"}) {
         char name[mivola::kRegionNameMax];
         if (!mivola::IdentityRegionName(name, key)) continue;
         mivola::BridgeIdentityRecord record{};

@@ -2,7 +2,9 @@
 //   fuzz_<name> [--count N] [--seed S] [--first I]
 // runs inputs I .. I+N-1 (each input's generator is seeded from S and its index, so any one
 // input can be run again alone), then prints the counts and the number of failed properties.
-// A read or write that reaches a guard page ends the run with the input's index.
+// A read or write that reaches a guard page ends the run with the input's index, and so does
+// undefined behaviour in the fuzzing build (scripts/fuzz), whose checks end in a trap
+// instruction.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,6 +27,25 @@ uint64_t g_input = 0;
 uint64_t g_seed = 20261209;
 const char* g_name = "";
 
+// Prints where code lies as the address addr2line takes for its module (the module's linked
+// base plus the offset), so that a build with line tables names the source line.
+void PrintCodePlace(const void* code) {
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              static_cast<LPCWSTR>(code), &module)) {
+        std::printf(" at %p\n", code);
+        return;
+    }
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const auto* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    unsigned long long linked = nt->OptionalHeader.ImageBase + static_cast<unsigned long long>(
+                                                                   static_cast<const unsigned char*>(code) - base);
+    wchar_t name[MAX_PATH] = L"";
+    ::GetModuleFileNameW(module, name, MAX_PATH);
+    std::printf(" at 0x%llx of %ls\n", linked, name);
+}
+
 LONG CALLBACK OnFault(EXCEPTION_POINTERS* info) {
     const EXCEPTION_RECORD* r = info->ExceptionRecord;
     if (r->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && r->NumberParameters >= 2 &&
@@ -35,6 +56,14 @@ LONG CALLBACK OnFault(EXCEPTION_POINTERS* info) {
                     r->ExceptionAddress);
         std::fflush(stdout);
         ::ExitProcess(3);
+    }
+    if (r->ExceptionCode == EXCEPTION_ILLEGAL_INSTRUCTION) {
+        // The compiler's checks end in a trap instruction; nothing else here executes one.
+        std::printf("fuzz %s: input %llu (seed %llu) stopped on undefined behaviour", g_name,
+                    static_cast<unsigned long long>(g_input), static_cast<unsigned long long>(g_seed));
+        PrintCodePlace(r->ExceptionAddress);
+        std::fflush(stdout);
+        ::ExitProcess(5);
     }
     return EXCEPTION_CONTINUE_SEARCH;
 }

@@ -63,12 +63,14 @@ std::vector<IniSection> Shape(bool current, int settings) {
     shape.push_back({"Main", {{"MivolaNum", {"1", "3", "10", "0"}, true},
                               {"iTunesCheck", {"0", "1"}},
                               {"iTunesTiming", {"10", "1000", "5", "10000"}},
+                              {"SMTCCheck", {"0", "1"}},
+                              {"SMTCTiming", {"10", "1000", "5", "10000"}},
                               {"Version", {"2", "1", "0", "3"}}}});
     for (int i = 0; i < settings; ++i) {
         char section[32];
         std::snprintf(section, sizeof section, current ? "Mivola%03d" : "WMP_Basic%03d", i);
         shape.push_back({section, {{"SettingName", {"name", "\x90\xdd\x92\xe8", ""}},
-                                   {"TargetPlayer", {"WMP", "winamp", "ITUNES", "Auto", "Foo", ""}},
+                                   {"TargetPlayer", {"WMP", "winamp", "ITUNES", "Auto", "smtc", "Foo", ""}},
                                    {"Format", {"\"  %title - %artist  \"", "%{WM/Genre}%%", "\"", "%", "\"a\"b\""}}}});
     }
     return shape;
@@ -78,6 +80,7 @@ void CheckLoaded(const MainSettings& main, const SettingList& list) {
     Expect(main.settingCount >= 1 && main.settingCount <= 1000, "the number of settings is 1..1000");
     Expect(list.Count() == main.settingCount, "exactly that many settings load");
     Expect(main.iTunesTiming >= 10 && main.iTunesTiming <= 9999, "the interval is 10..9999");
+    Expect(main.smtcTiming >= 10 && main.smtcTiming <= 9999, "the media-session interval is 10..9999");
     for (size_t i = 0; i < list.Count(); ++i) {
         const Setting& s = *list.Get(i);
         Expect(s.playerRow < kPlayerCount, "a setting targets a row of the player table");
@@ -103,10 +106,10 @@ void CleanFile(Random& rng, uint64_t index) {
     const KnownNumber& timing = kKnown[rng.Below(sizeof kKnown / sizeof kKnown[0])];
     const bool bigCount = num.settings > 20;
     std::string ini = "[Main]\r\nVersion=2\r\nMivolaNum=" + std::string(bigCount ? "3" : num.text) +
-                      "\r\niTunesTiming=" + timing.text + "\r\n";
+                      "\r\niTunesTiming=" + timing.text + "\r\nSMTCTiming=" + timing.text + "\r\n";
     const UINT settings = bigCount ? 3 : num.settings;
-    const char* keys[] = {"Auto", "WMP", "Winamp", "iTunes", "wmp", "ITUNES", "Foo", ""};
-    const size_t rows[] = {0, 1, 2, 3, 1, 3, 0, 0};
+    const char* keys[] = {"Auto", "WMP", "Winamp", "iTunes", "wmp", "ITUNES", "Foo", "", "SMTC", "Smtc"};
+    const size_t rows[] = {0, 1, 2, 3, 1, 3, 0, 0, 4, 4};
     struct Want {
         std::string name;
         size_t row;
@@ -116,7 +119,7 @@ void CleanFile(Random& rng, uint64_t index) {
     for (UINT i = 0; i < settings; ++i) {
         Want w;
         w.name = "name " + std::to_string(rng.Below(1000));
-        uint32_t k = rng.Below(8);
+        uint32_t k = rng.Below(sizeof rows / sizeof rows[0]);
         w.row = rows[k];
         std::string format = "  %title " + std::to_string(rng.Next() % 100000) + " %{x}  ";
         w.tmpl.assign(format.begin(), format.end());
@@ -135,6 +138,7 @@ void CleanFile(Random& rng, uint64_t index) {
     CheckLoaded(main, list);
     if (!bigCount) Expect(main.settingCount == num.settings, "a clean MivolaNum loads as clamped");
     Expect(main.iTunesTiming == timing.interval, "a clean iTunesTiming loads as clamped");
+    Expect(main.smtcTiming == timing.interval, "a clean SMTCTiming loads as clamped");
     const size_t n = std::min(list.Count(), want.size());
     for (size_t i = 0; i < n; ++i) {
         Expect(want[i].name == list.Get(i)->name, "a clean name loads as written");

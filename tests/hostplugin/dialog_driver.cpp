@@ -16,8 +16,10 @@ struct Search {
 BOOL CALLBACK FindTitled(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     if (!::IsWindowVisible(window)) return TRUE;
+    // The stored title, without a message: GetWindowText sends WM_GETTEXT to windows of this
+    // process and would wait as long as their thread does not pump.
     wchar_t title[256] = L"";
-    ::GetWindowTextW(window, title, 256);
+    ::InternalGetWindowText(window, title, 256);
     if (search->title == title) {
         search->found = window;
         return FALSE;

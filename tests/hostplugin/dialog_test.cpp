@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "bridge_identity_record.h"
 #include "dialog_driver.h"
 #include "named_mutex.h"
@@ -37,7 +38,7 @@ std::pair<int, int> SpinRange(HWND dialog, int id) {
 // ---- Dialog 102 ------------------------------------------------------------------------------
 
 TEST(PluginSettingsDialog, ShowsTheSettingsWithTheirLimits) {
-    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1000\niTunesCheck=1\niTunesTiming=250\n");
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1000\niTunesCheck=1\niTunesTiming=250\nSMTCCheck=0\nSMTCTiming=300\n");
     ASSERT_TRUE(folder.Ready());
     LoadedPlugin plugin(folder.Dll());
     ASSERT_TRUE(plugin.Ready());
@@ -55,6 +56,12 @@ TEST(PluginSettingsDialog, ShowsTheSettingsWithTheirLimits) {
     EXPECT_EQ(reinterpret_cast<HWND>(SendTo(::GetDlgItem(dialog, 1001), UDM_GETBUDDY)), ::GetDlgItem(dialog, 1000));
     EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1010), BM_GETCHECK), BST_CHECKED);
     EXPECT_EQ(ItemText(dialog, 1010), L"iTunes用プラグインを起動する(&I)");
+    EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1011), BM_GETCHECK), BST_UNCHECKED);
+    EXPECT_EQ(ItemText(dialog, 1011), L"メディア セッションから取得する");
+    EXPECT_EQ(ItemText(dialog, 1012), L"300");
+    EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1012), EM_GETLIMITTEXT), 4);
+    EXPECT_EQ(SpinRange(dialog, 1013), std::make_pair(10, 9999));
+    EXPECT_EQ(reinterpret_cast<HWND>(SendTo(::GetDlgItem(dialog, 1013), UDM_GETBUDDY)), ::GetDlgItem(dialog, 1012));
     EXPECT_EQ(ItemText(dialog, IDOK), L"OK");
     EXPECT_EQ(ItemText(dialog, IDCANCEL), L"ｷｬﾝｾﾙ");
 
@@ -64,7 +71,78 @@ TEST(PluginSettingsDialog, ShowsTheSettingsWithTheirLimits) {
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"MivolaNum"), L"1000");
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesCheck"), L"1");
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesTiming"), L"250");
+    EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"SMTCCheck"), L"0");
+    EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"SMTCTiming"), L"300");
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"Version"), L"2");
+}
+
+// The controls in tab order: the earlier ones keep their ids, texts and order, and the
+// media-session group comes below the iTunes group, before OK and Cancel.
+TEST(PluginSettingsDialog, TheMediaSessionGroupFollowsTheItunesGroup) {
+    PluginFolder folder("[Main]\nVersion=2\n");
+    ASSERT_TRUE(folder.Ready());
+    LoadedPlugin plugin(folder.Dll());
+    ASSERT_TRUE(plugin.Ready());
+    DialogThread shown([&] { return plugin.ShowSetting(0, 0); });
+    HWND dialog = shown.WaitWindow(kSettingsTitle);
+    ASSERT_NE(dialog, nullptr);
+    std::vector<std::wstring> controls;
+    std::vector<RECT> rects;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        int id = ::GetDlgCtrlID(child);
+        // The library buttons' texts depend on the players found.
+        std::wstring text = id == 1008 || id == 1009 ? L"" : TextOf(child);
+        controls.push_back(std::to_wstring(id == 0xFFFF ? -1 : id) + L" " + text);
+        RECT r;
+        ::GetWindowRect(child, &r);
+        rects.push_back(r);
+    }
+    const std::vector<std::wstring> expected = {
+        L"-1 全般", L"-1 表示項目数(&N)", L"1005 10", L"1007 ", L"-1 ※変更を適用するには、ﾌﾟﾗｸﾞｲﾝの再ﾛｰﾄﾞが必要",
+        L"-1 Windows Media Player用プラグイン", L"1008 ", L"-1 Winamp用プラグイン", L"1009 ",
+        L"-1 iTunes用プラグイン", L"1010 iTunes用プラグインを起動する(&I)", L"-1 情報を取得する間隔(&T)", L"1000 1000",
+        L"1001 ", L"-1 ms",
+        L"-1 メディア セッション用プラグイン", L"1011 メディア セッションから取得する", L"-1 情報を取得する間隔(&S)",
+        L"1012 1000", L"1013 ", L"-1 ms",
+        L"1 OK", L"2 ｷｬﾝｾﾙ"};
+    EXPECT_EQ(controls, expected);
+    if (controls.size() == expected.size()) {
+        EXPECT_GT(rects[15].top, rects[12].bottom) << "below the iTunes interval";
+        EXPECT_GT(rects[21].top, rects[18].bottom) << "OK below the new group";
+        RECT client;
+        ::GetClientRect(dialog, &client);
+        POINT corner{client.right, client.bottom};
+        ::ClientToScreen(dialog, &corner);
+        for (size_t i = 0; i < rects.size(); ++i) {
+            EXPECT_LE(rects[i].right, corner.x) << Narrow(controls[i]);
+            EXPECT_LE(rects[i].bottom, corner.y) << Narrow(controls[i]);
+        }
+    }
+    EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1011), BM_GETCHECK), BST_CHECKED) << "on by default";
+    Click(dialog, IDCANCEL);
+    EXPECT_TRUE(shown.Finish());
+}
+
+// Switched off and a short interval typed: saved off, and clamped like the iTunes interval.
+TEST(PluginSettingsDialog, OkStoresTheMediaSessionFields) {
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=5\nSMTCTiming=700\n");
+    ASSERT_TRUE(folder.Ready());
+    LoadedPlugin plugin(folder.Dll());
+    ASSERT_TRUE(plugin.Ready());
+    for (const wchar_t* typed : {L"5", L"12345", L"250"}) {
+        DialogThread shown([&] { return plugin.ShowSetting(0, 0); });
+        HWND dialog = shown.WaitWindow(kSettingsTitle);
+        ASSERT_NE(dialog, nullptr);
+        SetItemText(dialog, 1012, typed);
+        Click(dialog, 1011);
+        Click(dialog, IDOK);
+        ASSERT_TRUE(shown.Finish());
+        const std::wstring saved = IniValue(folder.SettingsFile(), L"Main", L"SMTCTiming");
+        EXPECT_EQ(saved, std::wstring(typed) == L"5" ? L"10" : std::wstring(typed) == L"12345" ? L"9999" : L"250");
+        // Each OK toggles the box: off, on, off.
+        EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"SMTCCheck"), std::wstring(typed) == L"12345" ? L"1" : L"0");
+        EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesTiming"), L"1000") << "the iTunes interval stays";
+    }
 }
 
 struct TypedCase {
@@ -189,9 +267,9 @@ TEST(FormatSettingDialog, ShowsTheSettingAndListsTheTagsOfEachTarget) {
     EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1005), EM_GETLIMITTEXT), 256);
     EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1017), EM_GETLIMITTEXT), 1024);
     HWND combo = ::GetDlgItem(dialog, 1004);
-    ASSERT_EQ(SendTo(combo, CB_GETCOUNT), 4);
-    const wchar_t* names[] = {L"自動", L"Windows Media Player", L"Winamp", L"iTunes"};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(SendTo(combo, CB_GETCOUNT), 5);
+    const wchar_t* names[] = {L"自動", L"Windows Media Player", L"Winamp", L"iTunes", L"メディア セッション"};
+    for (int i = 0; i < 5; ++i) {
         wchar_t text[64] = L"";
         SendTo(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
         EXPECT_EQ(std::wstring(text), names[i]);
@@ -212,6 +290,13 @@ TEST(FormatSettingDialog, ShowsTheSettingAndListsTheTagsOfEachTarget) {
     EXPECT_TRUE(HasRow(rows, L"%genre |"));
     SelectTarget(dialog, 3);
     EXPECT_EQ(ListRows(list).size(), 22u);
+    SelectTarget(dialog, 4);
+    rows = ListRows(list);
+    EXPECT_EQ(rows.size(), 14u);
+    EXPECT_TRUE(HasRow(rows, L"%genre |"));
+    EXPECT_TRUE(HasRow(rows, L"%status | ステータス"));
+    EXPECT_FALSE(HasRow(rows, L"%path |")) << "a session has no file";
+    EXPECT_FALSE(HasRow(rows, L"%bitrate |"));
     SelectTarget(dialog, 1);
     EXPECT_EQ(ListRows(list).size(), 41u);
     SelectTarget(dialog, 2);
@@ -320,6 +405,30 @@ TEST(FormatSettingDialog, OkSavesTheSettingAndRepublishesTheRequest) {
     EXPECT_EQ(std::wstring(request.data(), request.size()), std::wstring(expected, 9));
 }
 
+TEST(FormatSettingDialog, TheMediaSessionsAreATarget) {
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=2\n[Mivola000]\nTargetPlayer=Smtc\nFormat=%title\n");
+    ASSERT_TRUE(folder.Ready());
+    LoadedPlugin plugin(folder.Dll());
+    ASSERT_TRUE(plugin.Ready());
+    {
+        DialogThread shown([&] { return plugin.ShowSetting(1, 1); });
+        HWND dialog = shown.WaitWindow(kSettingTitle);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1004), CB_GETCURSEL), 4);
+        EXPECT_EQ(ListRows(::GetDlgItem(dialog, 1031)).size(), 14u);
+        Click(dialog, IDOK);
+        ASSERT_TRUE(shown.Finish());
+    }
+    EXPECT_EQ(IniValue(folder.SettingsFile(), L"Mivola000", L"TargetPlayer"), L"SMTC") << "saved as the key";
+    DialogThread shown([&] { return plugin.ShowSetting(1, 2); });
+    HWND dialog = shown.WaitWindow(kSettingTitle);
+    ASSERT_NE(dialog, nullptr);
+    SelectTarget(dialog, 4);
+    Click(dialog, IDOK);
+    ASSERT_TRUE(shown.Finish());
+    EXPECT_EQ(IniValue(folder.SettingsFile(), L"Mivola001", L"TargetPlayer"), L"SMTC");
+}
+
 class FormatSettingCancel : public ::testing::TestWithParam<bool> {};
 
 TEST_P(FormatSettingCancel, LeavesTheSettingAsItWas) {
@@ -395,6 +504,8 @@ TEST(VersionDialog, ListsOneRowPerRunningBridgeInPlayerOrder) {
     // Published in the opposite order; a record without a module path is no bridge.
     PublishedIdentity itunes("iTunes", L"C:\\Mivola\\ZEQ_Mivola_iTunes.exe", L"iTunes用 Ver 1.0.0", L"12.1.0.71");
     PublishedIdentity winamp("Winamp", L"", L"Winamp用 Ver 1.0.0", L"5.666");
+    PublishedIdentity smtc("SMTC", L"C:\\Mivola\\ZEQ_Mivola_SMTC.exe", L"SMTC用 Ver 1.0.0",
+                           L"Microsoft.ZuneMusic_8wekyb3d8bbwe!Microsoft.ZuneMusic");
     PublishedIdentity wmp("WMP", L"C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll", L"WMP用 Ver 1.0.0",
                           L"12.0.7601");
     LoadedPlugin plugin(folder.Dll());
@@ -403,21 +514,25 @@ TEST(VersionDialog, ListsOneRowPerRunningBridgeInPlayerOrder) {
     HWND dialog = shown.WaitWindow(kVersionTitle);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, 1003), L"メディア情報取得プラグイン");
-    EXPECT_EQ(ItemText(dialog, 1004), L"Ver. 1.1.0");
+    EXPECT_EQ(ItemText(dialog, 1004), L"Ver. " + Widen(MIVOLA_VERSION_TEXT));
     std::vector<std::wstring> rows = ListRows(::GetDlgItem(dialog, 1002));
-    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0], L"WMP用 Ver 1.0.0 | 12.0.7601 | C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll");
     EXPECT_EQ(rows[1], L"iTunes用 Ver 1.0.0 | 12.1.0.71 | C:\\Mivola\\ZEQ_Mivola_iTunes.exe");
+    EXPECT_EQ(rows[2], L"SMTC用 Ver 1.0.0 | Microsoft.ZuneMusic_8wekyb3d8bbwe!Microsoft.ZuneMusic | "
+                       L"C:\\Mivola\\ZEQ_Mivola_SMTC.exe");
     SendTo(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(shown.Finish());
     EXPECT_EQ(shown.Result(), 0);
 
-    // The host stand-in lists the same bridges, for a look from a terminal (backslashes doubled).
+    // The host stand-in lists the same bridges, for a look from a terminal, paths as they are.
     ChildResult listed = RunChild(BuildFile(Arch::Same, L"..\\sim\\zeqhost\\zeqhost.exe"), L"--bridges");
     ASSERT_TRUE(listed.finished);
     EXPECT_EQ(listed.output,
-              "bridge: WMP\u7528 Ver 1.0.0 | 12.0.7601 | C:\\\\Program Files\\\\Windows Media Player\\\\ZEQ_Mivola_WMP.dll\n"
-              "bridge: iTunes\u7528 Ver 1.0.0 | 12.1.0.71 | C:\\\\Mivola\\\\ZEQ_Mivola_iTunes.exe\n");
+              "bridge: WMP\u7528 Ver 1.0.0 | 12.0.7601 | C:\\Program Files\\Windows Media Player\\ZEQ_Mivola_WMP.dll\n"
+              "bridge: iTunes\u7528 Ver 1.0.0 | 12.1.0.71 | C:\\Mivola\\ZEQ_Mivola_iTunes.exe\n"
+              "bridge: SMTC\u7528 Ver 1.0.0 | Microsoft.ZuneMusic_8wekyb3d8bbwe!Microsoft.ZuneMusic | "
+              "C:\\Mivola\\ZEQ_Mivola_SMTC.exe\n");
 }
 
 TEST(VersionDialog, WithoutBridgesTheListIsEmptyAndNoRegionStays) {
@@ -436,6 +551,35 @@ TEST(VersionDialog, WithoutBridgesTheListIsEmptyAndNoRegionStays) {
     IdentityRegionName(name, "WMP");
     SharedRegion probe;
     EXPECT_EQ(probe.Open(name, kBridgeIdentityRecordSize), RegionCreated);
+}
+
+// ---- The driver itself -----------------------------------------------------------------------
+
+// A wait for a window reads titles without sending messages: WM_GETTEXT to a window of this
+// process whose thread is busy would hold the wait, past its time-out, until the thread pumps.
+TEST(DialogDriver, FindsAWindowByTitleWhileItsThreadIsBusy) {
+    unique_handle created(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    unique_handle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HWND window = nullptr;
+    DialogThread busy([&] {
+        window = ::CreateWindowExW(0, L"STATIC", L"busy", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                   nullptr, nullptr, nullptr);
+        ::SetEvent(created.get());
+        ::WaitForSingleObject(release.get(), 30000);  // not pumping meanwhile
+        ::DestroyWindow(window);
+        return 0;
+    });
+    ASSERT_EQ(::WaitForSingleObject(created.get(), 15000), WAIT_OBJECT_0);
+    ASSERT_NE(window, nullptr);
+    ULONGLONG start = ::GetTickCount64();
+    HWND found = busy.WaitWindow(L"busy", 10000);
+    HWND other = busy.WaitWindow(L"another", 1000);
+    ULONGLONG took = ::GetTickCount64() - start;
+    ::SetEvent(release.get());
+    EXPECT_EQ(found, window);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_LT(took, 8000u) << "the waits waited for the busy thread";
+    EXPECT_TRUE(busy.Finish());
 }
 
 }  // namespace

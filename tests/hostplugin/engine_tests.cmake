@@ -1,2 +1,5 @@
+if(NOT TARGET mivola_template_engine)
+  return()
+endif()
 mivola_test(template_engine_tests ${CMAKE_CURRENT_LIST_DIR}/template_engine_test.cpp)
 target_link_libraries(template_engine_tests PRIVATE mivola_template_engine)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "plugin_test_support.h"
 #include "region_names.h"
 
@@ -65,7 +66,7 @@ protected:
 TEST(PluginRecords, PluginInfoHoldsTheTextsInCodePage932) {
     const char* p = reinterpret_cast<const char*>(&kPluginInfo);
     EXPECT_EQ(std::string(p, 32), Field(L"\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97\u30d7\u30e9\u30b0\u30a4\u30f3", 32));
-    EXPECT_EQ(std::string(p + 32, 16), Field(L"1.1.0", 16));
+    EXPECT_EQ(std::string(p + 32, 16), Field(Widen(MIVOLA_VERSION_TEXT), 16));
     EXPECT_EQ(std::string(p + 48, 256),
               Field(L"\u30e1\u30c7\u30a3\u30a2\u30d7\u30ec\u30a4\u30e4\u30fc\u306e\u518d\u751f\u60c5\u5831\u3092\u53d6"
                     L"\u5f97\u3059\u308b\u30d7\u30e9\u30b0\u30a4\u30f3\u3067\u3059\u3002",
@@ -97,7 +98,8 @@ TEST(PluginRecords, PlayerTableRowsThenTheTerminator) {
         const char* key;
         uint32_t id;
     } rows[] = {{Cp932(L"\u81ea\u52d5"), "Auto", 255}, {"Windows Media Player", "WMP", 1}, {"Winamp", "Winamp", 2},
-                {"iTunes", "iTunes", 4}};
+                {"iTunes", "iTunes", 4}, {Cp932(L"\u30e1\u30c7\u30a3\u30a2 \u30bb\u30c3\u30b7\u30e7\u30f3"), "SMTC", 8}};
+    ASSERT_EQ(kPlayerCount, sizeof rows / sizeof rows[0]);
     for (size_t i = 0; i < kPlayerCount; ++i) {
         EXPECT_EQ(PlayerTable[i].displayName, rows[i].display) << i;
         EXPECT_STREQ(PlayerTable[i].key, rows[i].key);

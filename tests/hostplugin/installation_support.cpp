@@ -54,18 +54,24 @@ void RegistryValueGuard::Remove() {
         ::RegDeleteValueW(key.get(), isDefault_ ? nullptr : value_.c_str());
 }
 
-RegistryKeyGuard::RegistryKeyGuard(HKEY root, const std::wstring& subkey)
-    : root_(root), subkey_(subkey), existed_(KeyExists(root, subkey)) {}
+RegistryKeyGuard::RegistryKeyGuard(HKEY root, const std::wstring& subkey, REGSAM view)
+    : root_(root), subkey_(subkey), view_(view), existed_(KeyExists(root, subkey, view)) {}
 
 RegistryKeyGuard::~RegistryKeyGuard() {
     if (existed_) return;
-    ::RegDeleteTreeW(root_, subkey_.c_str());
-    ::RegDeleteKeyW(root_, subkey_.c_str());
+    const size_t slash = subkey_.rfind(L'\\');
+    unique_hkey parent;
+    if (::RegOpenKeyExW(root_, subkey_.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS | view_, parent.put()) !=
+        ERROR_SUCCESS)
+        return;
+    const std::wstring name = subkey_.substr(slash + 1);
+    ::RegDeleteTreeW(parent.get(), name.c_str());
+    ::RegDeleteKeyExW(parent.get(), name.c_str(), view_, 0);
 }
 
-bool KeyExists(HKEY root, const std::wstring& subkey) {
+bool KeyExists(HKEY root, const std::wstring& subkey, REGSAM view) {
     unique_hkey key;
-    return ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
 std::wstring RegistryText(HKEY root, const std::wstring& subkey, const wchar_t* value) {

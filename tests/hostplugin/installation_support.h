@@ -39,10 +39,11 @@ private:
 };
 
 // A key that a test may cause to be created (a COM registration): removed with its subkeys at
-// destruction if it did not exist before.
+// destruction if it did not exist before. view: 0 for this program's registry view, or
+// KEY_WOW64_32KEY / KEY_WOW64_64KEY.
 class RegistryKeyGuard {
 public:
-    RegistryKeyGuard(HKEY root, const std::wstring& subkey);
+    RegistryKeyGuard(HKEY root, const std::wstring& subkey, REGSAM view = 0);
     ~RegistryKeyGuard();
     RegistryKeyGuard(const RegistryKeyGuard&) = delete;
     RegistryKeyGuard& operator=(const RegistryKeyGuard&) = delete;
@@ -51,10 +52,11 @@ public:
 private:
     HKEY root_;
     std::wstring subkey_;
+    REGSAM view_;
     bool existed_;
 };
 
-bool KeyExists(HKEY root, const std::wstring& subkey);
+bool KeyExists(HKEY root, const std::wstring& subkey, REGSAM view = 0);
 // A string value, or "<none>".
 std::wstring RegistryText(HKEY root, const std::wstring& subkey, const wchar_t* value);
 

@@ -5,15 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bridge_installation.h"
+#include "bridge_launcher.h"
 #include "dialog_driver.h"
 #include "install_request.h"
 #include "installation_support.h"
+#include "player_folder.h"
 #include "players.h"
+#include "program_path.h"
 
 using namespace mivola;
 using namespace mivola::test;
@@ -205,6 +210,164 @@ TEST(InstallThroughDialog, WmpBridgeRegisteredAfterInstallAndGoneAfterUninstall)
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kWmpUiPluginKey));
     Click(dialog, IDCANCEL);
     EXPECT_TRUE(shown.Finish());
+}
+
+// ---- A plug-in folder longer than MAX_PATH ----------------------------------------------------
+
+// Nested folders under a temporary one, until the path (trailing backslash included) holds at
+// least `length` characters. Removed with the temporary folder.
+class DeepFolder {
+public:
+    explicit DeepFolder(size_t length) : path_(root_.Path()) {
+        for (wchar_t c = L'a'; path_.size() < length && c <= L'z'; ++c) {
+            path_ += std::wstring(std::min<size_t>(120, length - path_.size() + 1), c) + L"\\";
+            if (!::CreateDirectoryW(path_.c_str(), nullptr)) return;
+        }
+    }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    TempDir root_;
+    std::wstring path_;
+};
+
+// The current folder made to hold the plug-in's files under their relative names: stand-ins
+// for "Mivola\vennick.exe" and "Mivola\ZEQ_Mivola_iTunes.exe" that only log being started (in
+// "Mivola\bridge.log"), and "Mivola\Setting.ini" with the given bytes. Whatever the plug-in
+// takes by a relative name lands here.
+class DecoyCurrentFolder {
+public:
+    explicit DecoyCurrentFolder(const std::string& settings = std::string()) {
+        wchar_t previous[4096];
+        DWORD n = ::GetCurrentDirectoryW(4096, previous);
+        previous_.assign(previous, n < 4096 ? n : 0);
+        const std::wstring mivola = dir_.Path() + L"Mivola\\";
+        const std::wstring stand_in = BuildFile(Arch::Same, L"hostplugin\\fake_itunes_bridge.exe");
+        ready_ = ::CreateDirectoryW(mivola.c_str(), nullptr) &&
+                 ::CopyFileW(stand_in.c_str(), (mivola + L"vennick.exe").c_str(), FALSE) &&
+                 ::CopyFileW(stand_in.c_str(), (mivola + L"ZEQ_Mivola_iTunes.exe").c_str(), FALSE) &&
+                 (settings.empty() || WriteFileBytes(mivola + L"Setting.ini", settings)) &&
+                 ::SetCurrentDirectoryW(dir_.Path().c_str());
+    }
+    ~DecoyCurrentFolder() {
+        if (!previous_.empty()) ::SetCurrentDirectoryW(previous_.c_str());
+        // A decoy bridge that was started keeps running until asked to end.
+        if (HWND bridge = FindBridgeWindow()) ::PostMessageW(bridge, ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd"), 0, 0);
+        WaitUntil([] { return FindBridgeWindow() == nullptr; }, 5000);
+    }
+    bool Ready() const { return ready_; }
+    std::string Log() const { return ReadFileBytes(dir_.Path() + L"Mivola\\bridge.log"); }
+    std::string Settings() const { return ReadFileBytes(dir_.Path() + L"Mivola\\Setting.ini"); }
+
+private:
+    TempDir dir_;
+    std::wstring previous_;
+    bool ready_ = false;
+};
+
+// A plug-in in a folder of more than MAX_PATH characters never falls back on the host's
+// current folder: it reads no settings there, saves none there and starts no program from
+// there. Under Wine the private-profile functions and program starts take no path of MAX_PATH
+// or more, so the plug-in's own settings stay unread and its programs do not start: the
+// install ends as a failed start does.
+TEST(LongPluginFolder, NothingIsTakenFromTheHostsCurrentFolder) {
+    ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    RegisteredPlayers players;
+    FakePlayer winamp(kPlayerWinamp);
+    ASSERT_TRUE(players.winamp.Set(winamp.Folder()));
+    DeepFolder deep(300);
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=2\n[Mivola001]\nSettingName=Deep\n", Arch::Same, false,
+                        false, deep.Path());
+    ASSERT_TRUE(folder.Ready() && AddInstaller(folder));
+    ASSERT_GE(folder.ModuleDir().size(), 300u);
+    const std::string decoySettings =
+        "[Main]\r\nVersion=2\r\nMivolaNum=2\r\niTunesCheck=1\r\n[Mivola001]\r\nSettingName=Decoy\r\n";
+    DecoyCurrentFolder decoy(decoySettings);
+    ASSERT_TRUE(decoy.Ready());
+    {
+        LoadedPlugin plugin(folder.Dll());
+        ASSERT_TRUE(plugin.Ready());
+        EXPECT_NE(plugin.SettingName(2), "Decoy") << "settings read from the current folder";
+
+        DialogThread shown([&] { return plugin.ShowSetting(0, 0); });
+        HWND dialog = shown.WaitWindow(kSettingsTitle);
+        ASSERT_NE(dialog, nullptr);
+        PostClick(dialog, 1009);
+        MessageBoxSeen box = WaitMessageBox(shown, kInstall, dialog);
+        ASSERT_NE(box.window, nullptr);
+        EXPECT_EQ(box.text, std::wstring(kInstall) + L"に失敗しました");
+        Dismiss(box);
+        EXPECT_EQ(ItemText(dialog, 1009), std::wstring(kInstall) + L"(&A)");
+        // With the iTunes bridge switched on, OK saves and starts the bridge.
+        if (SendTo(::GetDlgItem(dialog, 1010), BM_GETCHECK) != BST_CHECKED) Click(dialog, 1010);
+        Click(dialog, IDOK);
+        EXPECT_TRUE(shown.Finish());
+    }
+    EXPECT_FALSE(FileExists(winamp.BridgePath()));
+    EXPECT_FALSE(WaitUntil([&] { return !decoy.Log().empty(); }, 2000))
+        << "a program was started from the current folder: " << decoy.Log();
+    EXPECT_EQ(decoy.Settings(), decoySettings) << "settings saved into the current folder";
+}
+
+// Without its whole folder the plug-in starts nothing: a relative name would be resolved
+// against the host's current folder, and the installer runs elevated.
+TEST(LongPluginFolder, NoProgramStartsFromARelativeName) {
+    RegisteredPlayers players;
+    FakePlayer winamp(kPlayerWinamp);
+    ASSERT_TRUE(players.winamp.Set(winamp.Folder()));
+    DecoyCurrentFolder decoy;
+    ASSERT_TRUE(decoy.Ready());
+    // Both names lead to the decoy in the current folder.
+    EXPECT_EQ(InstallLibrary("", kPlayerWinamp), kInstallFailed);
+    EXPECT_EQ(UninstallLibrary(".\\", kPlayerWinamp), kInstallFailed);
+    BridgeLauncher launcher;
+    launcher.Configure("Mivola\\ZEQ_Mivola_iTunes.exe", "ZEQ_Plugin_iTunes");
+    EXPECT_FALSE(launcher.Start());
+    EXPECT_FALSE(WaitUntil([&] { return !decoy.Log().empty(); }, 2000)) << decoy.Log();
+    EXPECT_FALSE(FileExists(winamp.BridgePath()));
+}
+
+// The plug-in DLL copied into folder (trailing backslash) under a name that makes its path
+// `length` characters long; empty when the name would not fit a folder entry.
+std::wstring CopyPluginAs(const std::wstring& folder, size_t length) {
+    if (length < folder.size() + 6 || length - folder.size() > 255) return std::wstring();
+    const std::wstring dll = folder + std::wstring(length - folder.size() - 5, L'p') + L".zeqp";
+    return ::CopyFileW(BuildFile(Arch::Same, L"..\\hostplugin\\Mivola.zeqp").c_str(), dll.c_str(), FALSE) ? dll
+                                                                                                       : std::wstring();
+}
+
+// The folder a module is loaded from is read whole up to the last path that fits a path
+// buffer, terminator included, and not at all beyond: a cut path would name another folder.
+TEST(LongPluginFolder, OwnFolderIsReadWholeOrNotAtAll) {
+    DeepFolder shallow(150);
+    DeepFolder deep(kPathCapacity - 200);
+    const struct {
+        const std::wstring& folder;
+        size_t length;
+    } cases[] = {{shallow.Path(), 300}, {deep.Path(), kPathCapacity - 1}, {deep.Path(), kPathCapacity}};
+    for (const auto& c : cases) {
+        std::wstring dll = CopyPluginAs(c.folder, c.length);
+        ASSERT_FALSE(dll.empty()) << c.length;
+        unique_hmodule module(::LoadLibraryW(dll.c_str()));
+        ASSERT_TRUE(module) << c.length;
+        const std::string folder(c.folder.begin(), c.folder.end());  // ASCII only
+        EXPECT_EQ(ModuleFolder(module.get()), c.length < kPathCapacity ? folder : std::string()) << c.length;
+    }
+}
+
+// A program is started only by a full path that fits a path buffer.
+TEST(LongPluginFolder, FullPathsAreThoseFromARootThatFit) {
+    EXPECT_TRUE(IsFullPath("C:\\Mivola\\vennick.exe"));
+    EXPECT_TRUE(IsFullPath("z:\\vennick.exe"));
+    EXPECT_TRUE(IsFullPath("\\\\server\\share\\Mivola\\vennick.exe"));
+    EXPECT_FALSE(IsFullPath(""));
+    EXPECT_FALSE(IsFullPath("Mivola\\vennick.exe"));
+    EXPECT_FALSE(IsFullPath(".\\Mivola\\vennick.exe"));
+    EXPECT_FALSE(IsFullPath("\\Mivola\\vennick.exe")) << "the root of whatever drive is current";
+    EXPECT_FALSE(IsFullPath("C:Mivola\\vennick.exe")) << "the current folder of drive C";
+    const std::string longest = "C:\\" + std::string(kPathCapacity - 4, 'a');
+    EXPECT_TRUE(IsFullPath(longest));
+    EXPECT_FALSE(IsFullPath(longest + "a")) << "no room for the terminator";
 }
 
 // ---- The installer on its own ----------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "attribute_exchange.h"
+#include "mivola_version.h"
 #include "now_playing_record.h"
 #include "peer_arch.h"
 #include "dialog_driver.h"
@@ -22,11 +23,12 @@ using namespace mivola::test;
 namespace {
 
 const char kPlayers[] =
-    "[Main]\nVersion=2\nMivolaNum=4\n"
+    "[Main]\nVersion=2\nMivolaNum=5\n"
     "[Mivola000]\nSettingName=\u81ea\u52d5\nTargetPlayer=Auto\nFormat=%title|%{Foo}\n"
     "[Mivola001]\nSettingName=WMP\nTargetPlayer=WMP\nFormat=%title|%{Foo}\n"
     "[Mivola002]\nSettingName=Winamp\nTargetPlayer=Winamp\nFormat=%title|%{Foo}\n"
-    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n";
+    "[Mivola003]\nSettingName=iTunes\nTargetPlayer=iTunes\nFormat=%title\n"
+    "[Mivola004]\nSettingName=SMTC\nTargetPlayer=smtc\nFormat=%title|%{Foo}\n";
 
 std::string BridgeLog(const PluginFolder& folder) { return ReadFileBytes(folder.BridgeLog()); }
 
@@ -36,9 +38,9 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-// The stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
-LRESULT PingBridge() {
-    HWND bridge = FindBridgeWindow();
+// A stand-in bridge's answer: 1 plus the end messages waiting in its queue; 0 without it.
+LRESULT PingBridge(HWND (*find)() = FindBridgeWindow) {
+    HWND bridge = find();
     DWORD_PTR answer = 0;
     if (!bridge) return 0;
     const UINT ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
@@ -68,7 +70,7 @@ protected:
 
 }  // namespace
 
-TEST(PluginDll, CarriesVersion110) {
+TEST(PluginDll, CarriesTheProjectVersion) {
     PluginFolder folder(kPlayers);
     std::wstring dll = folder.Dll();
     DWORD ignored = 0;
@@ -79,12 +81,12 @@ TEST(PluginDll, CarriesVersion110) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MIVOLA_VERSION_MAJOR << 16 | MIVOLA_VERSION_MINOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MIVOLA_VERSION_PATCH << 16));
     wchar_t* text = nullptr;
     ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\StringFileInfo\\041104B0\\FileVersion", reinterpret_cast<void**>(&text),
                                  &length));
-    EXPECT_EQ(std::wstring(text), L"1.1.0");
+    EXPECT_EQ(std::wstring(text), Widen(MIVOLA_VERSION_TEXT));
 }
 
 TEST(PluginDll, RecordExportsReturnTheBufferWhole) {
@@ -98,7 +100,7 @@ TEST(PluginDll, RecordExportsReturnTheBufferWhole) {
     char* buffer = static_cast<char*>(::VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE));
     ASSERT_TRUE(buffer);
     EXPECT_EQ(getInfo(buffer), reinterpret_cast<INT_PTR>(buffer));
-    EXPECT_EQ(std::string(buffer + 32), "1.1.0");
+    EXPECT_EQ(std::string(buffer + 32), MIVOLA_VERSION_TEXT);
     std::memset(buffer, 'x', 300);
     for (int index : {0, 2, -7}) EXPECT_EQ(getFuncInfo(index, buffer), static_cast<INT_PTR>(index));
     EXPECT_EQ(std::string(buffer, 300), std::string(300, 'x'));
@@ -202,15 +204,96 @@ TEST(PluginDll, UncheckingTheBridgeLeavesItStopped) {
     freeFn();
 }
 
+// The media-session bridge is started and ended by the same rules as the iTunes bridge.
+TEST(PluginDll, StartsTheSmtcBridgeAndEndsItOnlyWhenUnloaded) {
+    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\n", Arch::Same, false, true);
+    ASSERT_TRUE(folder.Ready());
+    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << "on without SMTCCheck in the file";
+    EXPECT_EQ(log(), "start ZEQ_Plugin_SMTC show 0\n") << "hidden, with the one parameter";
+
+    // Ended before the settings dialog; the new one starts only once the old one is gone.
+    {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND dialog = shown.WaitWindow(L"設定");
+        ASSERT_NE(dialog, nullptr);
+        Click(dialog, IDCANCEL);
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 1) << "a bridge that is on was started";
+    }
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 2 && Count(log(), "exit") == 1; })) << log();
+    EXPECT_EQ(Count(log(), "PluginEnd"), 1u);
+    EXPECT_EQ(Count(log(), "second instance"), 0u) << log();
+    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
+
+    freeFn();
+    EXPECT_EQ(PingBridge(FindSmtcBridgeWindow), 1) << "Free leaves the bridge running with no end message queued";
+    module.reset();
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 2; })) << log();
+    EXPECT_EQ(Count(log(), "PluginEnd"), 2u);
+    EXPECT_EQ(ReadFileBytes(folder.BridgeLog()), "") << "the iTunes bridge is off by default";
+}
+
+// SMTCCheck 0: nothing starts, not even after the settings dialog; switched on there, it starts,
+// and switched off again it is ended and stays ended. The iTunes bridge keeps its own switch.
+TEST(PluginDll, SmtcCheckZeroStartsNothing) {
+    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr && FindBridgeWindow() == nullptr; }))
+        << "a stand-in bridge is still running";
+    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\nSMTCCheck=0\n", Arch::Same, true, true);
+    ASSERT_TRUE(folder.Ready());
+    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
+    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
+    ASSERT_TRUE(module);
+    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
+    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
+    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
+    ASSERT_TRUE(init && freeFn && showSetting);
+    EXPECT_EQ(init(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
+    auto dialog = [&](bool toggleSmtc) {
+        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
+        HWND window = shown.WaitWindow(L"設定");
+        ASSERT_NE(window, nullptr);
+        if (toggleSmtc) Click(window, 1011);
+        Click(window, IDOK);
+        ASSERT_TRUE(shown.Finish());
+    };
+    dialog(false);
+    EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(log(), "");
+
+    dialog(true);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << log();
+    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
+    dialog(true);
+    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 1; })) << log();
+    EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
+    EXPECT_EQ(Count(log(), "start"), 1u);
+    EXPECT_EQ(Count(BridgeLog(folder), "start"), 4u) << "the iTunes bridge restarted around each dialog";
+    freeFn();
+}
+
 TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {
     HostOutput out = Host();
     EXPECT_EQ(out["info result"], "buffer");
     EXPECT_EQ(out["funcinfo result"], "buffer");
     EXPECT_EQ(out["plugin name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97\u30d7\u30e9\u30b0\u30a4\u30f3");
-    EXPECT_EQ(out["plugin version"], "1.1.0");
+    EXPECT_EQ(out["plugin version"], MIVOLA_VERSION_TEXT);
     EXPECT_EQ(out["plugin values"], "1 3 0");
     EXPECT_EQ(out["function name"], "\u30e1\u30c7\u30a3\u30a2\u60c5\u5831\u53d6\u5f97");
-    EXPECT_EQ(out["function settings"], "4");
+    // The line break inside the description is shown as \r\n, so the item stays on one line.
+    EXPECT_NE(out["function description"].find("\\r\\nWindows Media Player"), std::string::npos)
+        << out["function description"];
+    EXPECT_EQ(out["function settings"], "5");
     EXPECT_EQ(out["function values"], "1 0");
     EXPECT_EQ(out["name 1"], "\u81ea\u52d5");
     EXPECT_EQ(out["name 4"], "iTunes");
@@ -233,14 +316,36 @@ TEST_P(WithHost, AutoPrefersWmpThenWinampThenItunes) {
     EXPECT_EQ(out["result 1"], "3");
 }
 
+// The media sessions come last: "Auto" shows them only while none of the three players publishes.
+TEST_P(WithHost, AutoFallsThroughToTheMediaSessions) {
+    PublishedPlayer smtc("SMTC");
+    smtc.Publish(L"\u30bb\u30c3\u30b7\u30e7\u30f3");
+    HostOutput out = Host();
+    EXPECT_EQ(out["text 1"], "\u30bb\u30c3\u30b7\u30e7\u30f3|") << "no custom attributes from the sessions";
+    EXPECT_EQ(out["text 5"], "\u30bb\u30c3\u30b7\u30e7\u30f3|");
+    EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
+    {
+        PublishedPlayer itunes("iTunes");
+        itunes.Publish(L"I");
+        out = Host();
+        EXPECT_EQ(out["text 1"], "I|");
+        EXPECT_EQ(out["text 5"], "\u30bb\u30c3\u30b7\u30e7\u30f3|");
+    }
+    smtc.Zero();
+    out = Host();
+    EXPECT_TRUE(out.Has("text 1 untouched")) << out.run.output;
+    EXPECT_EQ(out["result 5"], "0");
+}
+
 TEST_P(WithHost, AnAbsentTargetLeavesTheBufferUntouched) {
     PublishedPlayer winamp("Winamp");
-    winamp.Publish(L"W");
+    winamp.Publish(L"C:\\W");
     HostOutput out = Host();
-    EXPECT_EQ(out["text 3"], "W|");
+    EXPECT_EQ(out["text 3"], "C:\\W|") << "a backslash printed as it is";
     EXPECT_EQ(out["result 4"], "0");
     EXPECT_TRUE(out.Has("text 4 untouched")) << out.run.output;
     EXPECT_TRUE(out.Has("text 2 untouched")) << out.run.output;
+    EXPECT_TRUE(out.Has("text 5 untouched")) << out.run.output;
 }
 
 TEST_P(WithHost, CustomAttributesOnlyForWmpAndAuto) {

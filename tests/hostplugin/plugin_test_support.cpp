@@ -25,13 +25,19 @@ std::wstring BuildFile(Arch arch, const wchar_t* relative) {
     return n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
 }
 
-PluginFolder::PluginFolder(const std::string& settingsUtf8, Arch arch, bool withBridge) {
+PluginFolder::PluginFolder(const std::string& settingsUtf8, Arch arch, bool withBridge, bool withSmtcBridge,
+                           const std::wstring& parent)
+    : dir_(parent) {
     ::CreateDirectoryW((dir_.Path() + L"Mivola").c_str(), nullptr);
     WriteSettings(settingsUtf8);
     ready_ = ::CopyFileW(BuildFile(arch, L"..\\hostplugin\\Mivola.zeqp").c_str(), Dll().c_str(), FALSE) != FALSE;
     if (withBridge) {
         ready_ = ready_ && ::CopyFileW(BuildFile(Arch::Same, L"hostplugin\\fake_itunes_bridge.exe").c_str(),
                                        (dir_.Path() + L"Mivola\\ZEQ_Mivola_iTunes.exe").c_str(), FALSE) != FALSE;
+    }
+    if (withSmtcBridge) {
+        ready_ = ready_ && ::CopyFileW(BuildFile(Arch::Same, L"hostplugin\\fake_smtc_bridge.exe").c_str(),
+                                       (dir_.Path() + L"Mivola\\ZEQ_Mivola_SMTC.exe").c_str(), FALSE) != FALSE;
     }
 }
 
@@ -92,5 +98,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
 }
 
 HWND FindBridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_iTunes", nullptr); }
+
+HWND FindSmtcBridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_SMTC", nullptr); }
 
 }  // namespace mivola::test

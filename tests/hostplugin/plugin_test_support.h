@@ -21,15 +21,18 @@ std::wstring BuildFile(Arch arch, const wchar_t* relative);
 
 // A folder laid out as the host installs the plug-in: Mivola.zeqp of the given architecture
 // beside "Mivola\Setting.ini" (written from UTF-8 text, stored in code page 932), and, on
-// request, the stand-in bridge as "Mivola\ZEQ_Mivola_iTunes.exe".
+// request, the stand-in bridges as "Mivola\ZEQ_Mivola_iTunes.exe" and "Mivola\ZEQ_Mivola_SMTC.exe".
+// Made under parent (trailing backslash) when one is given, else under the temporary folder.
 class PluginFolder {
 public:
-    explicit PluginFolder(const std::string& settingsUtf8, Arch arch = Arch::Same, bool withBridge = false);
+    explicit PluginFolder(const std::string& settingsUtf8, Arch arch = Arch::Same, bool withBridge = false,
+                          bool withSmtcBridge = false, const std::wstring& parent = std::wstring());
     bool Ready() const { return ready_; }
     std::wstring Dll() const { return dir_.Path() + L"Mivola.zeqp"; }
     std::string ModuleDir() const { return dir_.PathA(); }
     std::wstring SettingsFile() const { return dir_.Path() + L"Mivola\\Setting.ini"; }
     std::wstring BridgeLog() const { return dir_.Path() + L"Mivola\\bridge.log"; }
+    std::wstring SmtcBridgeLog() const { return dir_.Path() + L"Mivola\\smtc_bridge.log"; }
     void WriteSettings(const std::string& settingsUtf8) const;
 
 private:
@@ -61,7 +64,9 @@ HostOutput RunHost(Arch arch, const std::wstring& dll, const std::wstring& args 
 // Polls until done() holds or timeoutMs passes.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
-// The stand-in bridge's message-only window, or null.
+// The stand-in iTunes bridge's message-only window, or null.
 HWND FindBridgeWindow();
+// The stand-in media-session bridge's message-only window, or null.
+HWND FindSmtcBridgeWindow();
 
 }  // namespace mivola::test

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "host_plugin.h"
 #include "plugin_test_support.h"
 #include "player_table.h"
 
@@ -51,6 +52,8 @@ TEST(SettingsLoad, MissingFileGivesTheDefaults) {
     EXPECT_EQ(l.main.settingCount, 10u);
     EXPECT_EQ(l.main.iTunesCheck, 0u);
     EXPECT_EQ(l.main.iTunesTiming, 1000u);
+    EXPECT_EQ(l.main.smtcCheck, 1u) << "the media-session bridge runs unless switched off";
+    EXPECT_EQ(l.main.smtcTiming, 1000u);
     ASSERT_EQ(l.list.Count(), 10u);
     EXPECT_EQ(Name(l, 0), Cp932(L"\u8a2d\u5b9a001"));
     EXPECT_EQ(Name(l, 9), Cp932(L"\u8a2d\u5b9a010"));
@@ -71,6 +74,8 @@ TEST(SettingsLoad, ShippedFileLoadsAsTheDefaults) {
     EXPECT_EQ(shipped.main.settingCount, missing.main.settingCount);
     EXPECT_EQ(shipped.main.iTunesCheck, missing.main.iTunesCheck);
     EXPECT_EQ(shipped.main.iTunesTiming, missing.main.iTunesTiming);
+    EXPECT_EQ(shipped.main.smtcCheck, missing.main.smtcCheck);
+    EXPECT_EQ(shipped.main.smtcTiming, missing.main.smtcTiming);
     ASSERT_EQ(shipped.list.Count(), missing.list.Count());
     for (size_t i = 0; i < shipped.list.Count(); ++i) {
         EXPECT_EQ(Name(shipped, i), Name(missing, i));
@@ -92,30 +97,37 @@ TEST(SettingsLoad, NumbersAreClamped) {
     PluginFolder folder("");
     for (const Case& c : cases) {
         folder.WriteSettings(std::string("[Main]\r\nVersion=2\r\nMivolaNum=") + c.num + "\r\niTunesTiming=" + c.timing +
-                             "\r\niTunesCheck=3\r\n");
+                             "\r\niTunesCheck=3\r\nSMTCTiming=" + c.timing + "\r\nSMTCCheck=0\r\n");
         Loaded l;
         Load(folder, l);
         EXPECT_EQ(l.main.settingCount, c.count) << c.num;
         EXPECT_EQ(l.list.Count(), c.count) << c.num;
         EXPECT_EQ(l.main.iTunesTiming, c.interval) << c.timing;
         EXPECT_EQ(l.main.iTunesCheck, 3u);
+        EXPECT_EQ(l.main.smtcTiming, c.interval) << c.timing;
+        EXPECT_EQ(l.main.smtcCheck, 0u);
     }
 }
 
 TEST(SettingsLoad, TargetPlayerMatchesKeysIgnoringCase) {
     PluginFolder folder(
-        "[Main]\nVersion=2\nMivolaNum=6\n"
+        "[Main]\nVersion=2\nMivolaNum=9\n"
         "[Mivola000]\nTargetPlayer=wmp\n[Mivola001]\nTargetPlayer=WINAMP\n[Mivola002]\nTargetPlayer=iTunes\n"
-        "[Mivola003]\nTargetPlayer=Foo\n[Mivola004]\nTargetPlayer=\n[Mivola005]\nTargetPlayer=auto\n");
+        "[Mivola003]\nTargetPlayer=Foo\n[Mivola004]\nTargetPlayer=\n[Mivola005]\nTargetPlayer=auto\n"
+        "[Mivola006]\nTargetPlayer=SMTC\n[Mivola007]\nTargetPlayer=smtc\n[Mivola008]\nTargetPlayer=SMTC2\n");
     Loaded l;
     Load(folder, l);
-    ASSERT_EQ(l.list.Count(), 6u);
+    ASSERT_EQ(l.list.Count(), 9u);
     EXPECT_EQ(Key(l, 0), "WMP");
     EXPECT_EQ(Key(l, 1), "Winamp");
     EXPECT_EQ(Key(l, 2), "iTunes");
     EXPECT_EQ(Key(l, 3), "Auto");
     EXPECT_EQ(Key(l, 4), "Auto");
     EXPECT_EQ(Key(l, 5), "Auto");
+    EXPECT_EQ(Key(l, 6), "SMTC");
+    EXPECT_EQ(Key(l, 7), "SMTC");
+    EXPECT_EQ(Key(l, 8), "Auto") << "the whole key, not a prefix";
+    EXPECT_EQ(l.list.Get(6)->playerRow, 4u) << "the row after iTunes";
 }
 
 TEST(SettingsLoad, QuotedFormatKeepsItsSpaces) {
@@ -261,9 +273,60 @@ TEST(SettingsSave, MainSettingsCreateTheFolderAndWriteOnlyMain) {
     EXPECT_EQ(Ini(folder, "Main", "MivolaNum"), "25");
     EXPECT_EQ(Ini(folder, "Main", "iTunesCheck"), "1");
     EXPECT_EQ(Ini(folder, "Main", "iTunesTiming"), "40");
+    EXPECT_EQ(Ini(folder, "Main", "SMTCCheck"), "1");
+    EXPECT_EQ(Ini(folder, "Main", "SMTCTiming"), "1000");
     EXPECT_EQ(Ini(folder, "Mivola000", "SettingName"), "<none>");
     Loaded l;
     Load(folder, l);
     EXPECT_EQ(l.list.Count(), 25u);
     EXPECT_EQ(l.main.iTunesTiming, 40u);
+
+    main.smtcCheck = 0;
+    main.smtcTiming = 9999;
+    SaveMainSettings(folder.ModuleDir(), main);
+    EXPECT_EQ(Ini(folder, "Main", "SMTCCheck"), "0");
+    EXPECT_EQ(Ini(folder, "Main", "SMTCTiming"), "9999");
+    Load(folder, l);
+    EXPECT_EQ(l.main.smtcCheck, 0u);
+    EXPECT_EQ(l.main.smtcTiming, 9999u);
+    EXPECT_EQ(l.main.iTunesCheck, 1u);
+}
+
+// A file saved before the media-session bridge existed: every value loads as it did, a save of
+// the unchanged settings gives the same bytes, and Init and Free leave the file alone.
+TEST(SettingsLoad, AFileOfTheEarlierReleaseLoadsAsBefore) {
+    const std::string earlier =
+        "[Main]\r\nVersion=2\r\nMivolaNum=4\r\niTunesCheck=0\r\niTunesTiming=250\r\n"
+        "[Mivola000]\r\nSettingName=\u66f2\u540d\r\nTargetPlayer=Auto\r\nFormat=\" %title - %artist \"\r\n"
+        "[Mivola001]\r\nSettingName=WMP\r\nTargetPlayer=WMP\r\nFormat=\"%{WM/Year}\"\r\n"
+        "[Mivola002]\r\nSettingName=\u8a2d\u5b9a003\r\nTargetPlayer=Winamp\r\nFormat=\"%pos/%len\"\r\n"
+        "[Mivola003]\r\nSettingName=iTunes\r\nTargetPlayer=iTunes\r\nFormat=\"\"\r\n";
+    PluginFolder folder(earlier);
+    const std::string bytes = ReadFileBytes(folder.SettingsFile());
+    Loaded l;
+    Load(folder, l);
+    EXPECT_EQ(l.main.settingCount, 4u);
+    EXPECT_EQ(l.main.iTunesCheck, 0u);
+    EXPECT_EQ(l.main.iTunesTiming, 250u);
+    EXPECT_EQ(l.main.version, 2);
+    ASSERT_EQ(l.list.Count(), 4u);
+    const char* keys[] = {"Auto", "WMP", "Winamp", "iTunes"};
+    const wchar_t* templates[] = {L" %title - %artist ", L"%{WM/Year}", L"%pos/%len", L""};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(Key(l, i), keys[i]);
+        EXPECT_EQ(Template(l, i), templates[i]);
+    }
+    EXPECT_EQ(Name(l, 0), Cp932(L"\u66f2\u540d"));
+    EXPECT_EQ(Names(l.attributes), (std::vector<std::wstring>{L"WM/Year"}));
+    EXPECT_EQ(ReadFileBytes(folder.SettingsFile()), bytes) << "loading writes nothing";
+    {
+        HostPlugin plugin;
+        plugin.InitIn(folder.ModuleDir());
+        EXPECT_EQ(plugin.Main().smtcCheck, 1u);
+        plugin.Free();
+    }
+    EXPECT_EQ(ReadFileBytes(folder.SettingsFile()), bytes) << "Init and Free write nothing";
+
+    SaveSettings(folder.ModuleDir(), l.list, l.attributes);
+    EXPECT_EQ(ReadFileBytes(folder.SettingsFile()), bytes) << "the unchanged settings save to the same bytes";
 }

@@ -254,7 +254,7 @@ TEST(Tables, TextsMasksAndEstimates) {
     EXPECT_EQ(TagTable[41].name, nullptr);
     EXPECT_STREQ(TagTable[0].name, L"title");
     EXPECT_STREQ(TagTable[40].name, L"{}");
-    EXPECT_EQ(Tag(L"genre").mask, 5u);
+    EXPECT_EQ(Tag(L"genre").mask, 13u);
     EXPECT_EQ(Tag(L"width").mask, 3u);
     EXPECT_EQ(Tag(L"status").estimate, 2048);
     EXPECT_EQ(Tag(L"path").estimate, 4096);
@@ -262,6 +262,24 @@ TEST(Tables, TextsMasksAndEstimates) {
     EXPECT_EQ(FromCp932(Tag(L"quality").description), L"\u30e1\u30c7\u30a3\u30a2\u306e\u53d7\u4fe1\u54c1\u8cea(\uff05)");
     EXPECT_EQ(FromCp932(Tag(L"{}").description), L"{}\u306b\u56f2\u307e\u308c\u305f\u3001\u4efb\u610f\u306e\u60c5\u5831");
     EXPECT_STREQ(Tag(L"title").description, "\x83\x81\x83\x66\x83\x42\x83\x41\x82\xcc\x83\x5e\x83\x43\x83\x67\x83\x8b");
+}
+
+// Bit 8 marks what the media-session bridge fills in; the bits of the other players stay.
+TEST(Tables, MediaSessionTagsAddBitEightOnly) {
+    const std::vector<std::wstring> smtc = {L"title",    L"genre",     L"artist",   L"album",      L"track",
+                                            L"len",      L"pos",       L"rest",     L"playprog",   L"play0prog",
+                                            L"playmark", L"playjouhou", L"playstate", L"status"};
+    std::vector<std::wstring> marked;
+    for (size_t i = 0; i < TagTableCount; ++i) {
+        if (TagTable[i].mask & kPlayerSmtc) marked.push_back(TagTable[i].name);
+        EXPECT_EQ(TagTable[i].mask & ~15u, 0u) << test::Narrow(TagTable[i].name);
+    }
+    EXPECT_EQ(marked, smtc);
+    EXPECT_EQ(Tag(L"title").mask, 15u);
+    EXPECT_EQ(Tag(L"status").mask, 9u);
+    EXPECT_EQ(Tag(L"track").mask, 13u);
+    EXPECT_EQ(Tag(L"path").mask, 7u) << "no file behind a media session";
+    EXPECT_EQ(Tag(L"bitrate").mask, 7u);
 }
 
 TEST(ExpandTemplate, CopiesTheRegionAndFetchesAnswersOnlyForWmp) {

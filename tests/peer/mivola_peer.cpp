@@ -161,6 +161,31 @@ int Run(int argc, wchar_t** argv) {
         while (reader.Next(&s, &len)) PrintUtf8(s, len);
         return 0;
     }
+    if (cmd == L"leave-heir") {  // one-shot, exit code 7: leaves behind a copy holding this one's output
+        wchar_t self[MAX_PATH * 4];
+        DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH * 4);
+        if (length == 0 || length >= MAX_PATH * 4) return 2;
+        std::wstring line = L"\"" + std::wstring(self) + L"\" wait - " + argv[3];
+        std::vector<wchar_t> buffer(line.begin(), line.end());
+        buffer.push_back(L'\0');
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessW(self, buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return 2;
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+        std::fputs("heir started\n", stdout);
+        return 7;
+    }
+    if (cmd == L"wait") {  // does nothing until told to quit
+        Ready(ready);
+        WaitQuit();
+        return 0;
+    }
     if (cmd == L"raw-region" && n >= 3) {  // name size hex-bytes: a region with exactly these bytes
         SharedRegion r;
         DWORD size = std::wcstoul(a[1], nullptr, 10);

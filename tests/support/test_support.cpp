@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 #include "test_paths.h"
@@ -105,20 +104,35 @@ ChildResult RunChild(const std::wstring& exe, const std::wstring& args, DWORD ti
     unique_handle process(pi.hProcess), thread(pi.hThread);
     writeEnd.reset();
 
-    // Drain the pipe on a thread so a chatty child never blocks on a full pipe.
-    std::thread reader([&] {
+    // Drains the pipe while the child runs, so a chatty child never blocks on a full pipe, and
+    // stops when the child has ended, not at the end of the output: a process the child started
+    // can hold the pipe open much longer (Wine's desktop process, explorer.exe, inherits it when
+    // the child is the first program that needs the desktop, and lives as long as this one).
+    auto drain = [&] {
+        DWORD available = 0;
         char buf[4096];
-        DWORD got = 0;
-        while (::ReadFile(readEnd.get(), buf, sizeof buf, &got, nullptr) && got) result.output.append(buf, got);
-    });
-    if (::WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) {
-        result.finished = true;
-    } else {
-        ::TerminateProcess(process.get(), 0xDEAD);
-        ::WaitForSingleObject(process.get(), 5000);
+        while (::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available) {
+            DWORD got = 0;
+            if (!::ReadFile(readEnd.get(), buf, available < sizeof buf ? available : sizeof buf, &got, nullptr) || !got)
+                return;
+            result.output.append(buf, got);
+        }
+    };
+    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        drain();
+        if (::WaitForSingleObject(process.get(), 10) == WAIT_OBJECT_0) {
+            result.finished = true;
+            break;
+        }
+        if (::GetTickCount64() >= until) {
+            ::TerminateProcess(process.get(), 0xDEAD);
+            ::WaitForSingleObject(process.get(), 5000);
+            break;
+        }
     }
+    drain();  // what it wrote last
     ::GetExitCodeProcess(process.get(), &result.exitCode);
-    reader.join();
     return result;
 }
 

@@ -25,9 +25,11 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
+    if (pid != search->processId) return TRUE;
+    // The stored title, without a message (GetWindowText would send one to this process's windows).
     wchar_t title[64] = L"";
-    ::GetWindowTextW(window, title, 64);
-    if (pid == search->processId && std::wstring(title) == kTitle && ::IsWindowVisible(window)) {
+    ::InternalGetWindowText(window, title, 64);
+    if (std::wstring(title) == kTitle && ::IsWindowVisible(window)) {
         search->found = window;
         return FALSE;
     }

@@ -10,9 +10,10 @@
 #include "unique_handle.h"
 
 using namespace mivola::test;
-using mivola::wmp::RegistrarRoots;
-using mivola::wmp::RunRegistryScript;
-using mivola::wmp::SubstituteQuoted;
+using mivola::RegistrarRoots;
+using mivola::RunModuleRegistration;
+using mivola::RunRegistryScript;
+using mivola::SubstituteQuoted;
 
 namespace {
 
@@ -100,6 +101,51 @@ TEST_F(Registrar, UnregisterDeletesTheKeysWholeAndNothingAbove) {
     EXPECT_TRUE(Exists(L"Parent"));
     // Unregistering what is not there is no failure.
     EXPECT_EQ(RunRegistryScript(SubstituteQuoted(kScript, L"MODULE", L"m"), false, roots), S_OK);
+}
+
+// A key that cannot be deleted must not keep the other one registered: every key is tried and
+// the first failure is the result. Here every call below the HKCR root fails.
+TEST_F(Registrar, UnregisterTriesEveryKeyAndReturnsTheFirstFailure) {
+    const std::wstring script = SubstituteQuoted(kScript, L"MODULE", L"m");
+    ASSERT_EQ(RunRegistryScript(script, true, roots), S_OK);
+    RegistrarRoots broken = roots;
+    broken.classesRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0BADF00C));
+    EXPECT_EQ(RunRegistryScript(script, false, broken), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(Exists(L"CLSID\\{11111111-2222-3333-4444-555555555555}"));
+    EXPECT_FALSE(Exists(L"Parent\\Child")) << "the second key is deleted all the same";
+    EXPECT_TRUE(Exists(L"Parent"));
+
+    // The same when the failing root comes second.
+    ASSERT_EQ(RunRegistryScript(script, true, roots), S_OK);
+    broken = roots;
+    broken.localMachine = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0BADF00C));
+    EXPECT_EQ(RunRegistryScript(script, false, broken), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(Exists(L"CLSID\\{11111111-2222-3333-4444-555555555555}"));
+    EXPECT_TRUE(Exists(L"Parent\\Child"));
+}
+
+// The bridge's own script, read from the built bridge loaded as data: the path given stands for
+// %MODULE%, and unregistration tries both {CLSID} keys.
+TEST_F(Registrar, BridgeScriptReadAsDataFromTheBridge) {
+    mivola::unique_hmodule bridge(::LoadLibraryExW((ModuleDirectory() + L"ZEQ_Mivola_WMP.dll").c_str(), nullptr,
+                                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(bridge);
+    const wchar_t* clsid = L"CLSID\\{320FB78B-87F1-4714-AF6C-8481D1F34670}";
+    const wchar_t* plugin = L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins\\{320FB78B-87F1-4714-AF6C-8481D1F34670}";
+    ASSERT_EQ(RunModuleRegistration(bridge.get(), L"C:\\it's\\ZEQ_Mivola_WMP.dll", true, roots), S_OK);
+    EXPECT_EQ(String((std::wstring(clsid) + L"\\InprocServer32").c_str(), nullptr), L"C:\\it's\\ZEQ_Mivola_WMP.dll");
+    EXPECT_EQ(Number(plugin, L"Capabilities"), 0xE0000001u);
+
+    RegistrarRoots broken = roots;
+    broken.classesRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0BADF00C));
+    EXPECT_EQ(RunModuleRegistration(bridge.get(), L"m", false, broken), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
+    EXPECT_TRUE(Exists(clsid));
+    EXPECT_FALSE(Exists(plugin));
+    EXPECT_TRUE(Exists(L"SOFTWARE\\Microsoft\\MediaPlayer\\UIPlugins"));
+
+    // A module without a script (this test program) registers nothing.
+    EXPECT_EQ(RunModuleRegistration(::GetModuleHandleW(nullptr), L"m", true, roots),
+              HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND));
 }
 
 TEST_F(Registrar, SyntaxErrorsChangeNothing) {

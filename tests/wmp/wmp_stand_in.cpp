@@ -34,7 +34,7 @@ DWORD RunRegsvr32(Arch arch, const std::wstring& path, bool unregister) {
 }
 
 std::wstring WmpProgramDirectory(Arch arch) {
-    return arch == Arch::Same ? ModuleDirectory() : OtherArchDirectory() + L"wmp\\";
+    return (arch == Arch::Same ? ModuleDirectory() + L"..\\" : OtherArchDirectory()) + L"wmp\\";
 }
 
 WmpStandIn::WmpStandIn(Arch arch) : arch_(arch) {

@@ -19,7 +19,8 @@ namespace mivola::test {
 std::wstring Regsvr32Path(Arch arch);
 // Runs regsvr32 /s [/u] on path; returns its exit code (or 0xFFFFFFFF when it did not finish).
 DWORD RunRegsvr32(Arch arch, const std::wstring& path, bool unregister);
-// Folder of the stand-in and the bridge of the given architecture (both beside each other).
+// Folder of the stand-in and the bridge of the given architecture (both beside each other, in
+// the WMP tests' folder of that build tree).
 std::wstring WmpProgramDirectory(Arch arch);
 
 class WmpStandIn {

@@ -5,7 +5,7 @@
 
 #include "unique_handle.h"
 
-namespace mivola::wmp {
+namespace mivola {
 
 namespace {
 
@@ -212,21 +212,40 @@ HRESULT Register(HKEY parent, const Key& k) {
     return S_OK;
 }
 
+// Keeps the first failure of several steps that are all taken.
+void Note(HRESULT& first, HRESULT hr) {
+    if (SUCCEEDED(first) && FAILED(hr)) first = hr;
+}
+
+// Every key is tried even after one failed, so that one undeletable key does not leave the
+// others registered.
 HRESULT Unregister(HKEY parent, const Key& k) {
     if (k.flag != KeyFlag::NoRemove) return DeleteWhole(parent, k.name);
     unique_hkey key;
     LSTATUS status = ::RegOpenKeyExW(parent, k.name.c_str(), 0, KEY_ALL_ACCESS, key.put());
     if (status == ERROR_FILE_NOT_FOUND) return S_OK;
     if (status != ERROR_SUCCESS) return FromStatus(status);
+    HRESULT first = S_OK;
     for (const Value& v : k.values) {
         status = ::RegDeleteValueW(key.get(), v.name.c_str());
-        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return FromStatus(status);
+        if (status != ERROR_FILE_NOT_FOUND) Note(first, FromStatus(status));
     }
-    for (const Key& child : k.keys) {
-        HRESULT hr = Unregister(key.get(), child);
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
+    for (const Key& child : k.keys) Note(first, Unregister(key.get(), child));
+    return first;
+}
+
+// The module's registration script, decoded from UTF-8; false when it has none.
+bool LoadScript(HMODULE module, std::wstring& script) {
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(kRegistryScriptResource), L"REGISTRY");
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    const DWORD size = found ? ::SizeofResource(module, found) : 0;
+    if (!bytes || size == 0 || size > 0x100000) return false;  // a script is a few hundred bytes
+    const int units = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(size), nullptr, 0);
+    if (units <= 0) return false;
+    script.assign(static_cast<size_t>(units), L'\0');
+    return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(size), &script[0], units) ==
+           units;
 }
 
 }  // namespace
@@ -255,13 +274,41 @@ HRESULT RunRegistryScript(const std::wstring& script, bool doRegister, const Reg
     std::vector<Root> parsed;
     Parser parser(script);
     if (!parser.Script(roots, parsed)) return E_INVALIDARG;
+    HRESULT first = S_OK;
     for (const Root& root : parsed) {
         for (const Key& k : root.keys) {
-            HRESULT hr = doRegister ? Register(root.hive, k) : Unregister(root.hive, k);
+            if (!doRegister) {
+                Note(first, Unregister(root.hive, k));
+                continue;
+            }
+            HRESULT hr = Register(root.hive, k);
             if (FAILED(hr)) return hr;
         }
     }
-    return S_OK;
+    return first;
 }
 
-}  // namespace mivola::wmp
+HRESULT RunModuleRegistration(HMODULE resources, const std::wstring& modulePath, bool doRegister,
+                              const RegistrarRoots& roots) {
+    std::wstring script;
+    HRESULT hr = HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND);
+    if (LoadScript(resources, script))
+        hr = RunRegistryScript(SubstituteQuoted(script, L"MODULE", modulePath), doRegister, roots);
+    ::PostMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"WMPlayer_PluginAddRemove"), 0, 0);
+    return hr;
+}
+
+HRESULT RegisterModuleFile(const std::wstring& path, bool doRegister) {
+    // As data only: no code of the file runs, and its DllMain publishes nothing.
+    unique_hmodule module(
+        ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    if (!module) return HRESULT_FROM_WIN32(::GetLastError());
+    // The value the module would find for itself once loaded from this path.
+    std::wstring full(32768, L'\0');
+    const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (n == 0 || n >= full.size()) return E_INVALIDARG;
+    full.resize(n);
+    return RunModuleRegistration(module.get(), full, doRegister);
+}
+
+}  // namespace mivola

@@ -1,12 +1,16 @@
-// Stands in for the iTunes bridge program: records how it was started and which end
-// messages reach it, in "bridge.log" beside its own executable. Like the real program it
-// keeps a message-only window of class "ZEQ_Plugin_iTunes" and ends on
-// "ZEQ_Plugin_iTunesMsg_PluginEnd". Log lines:
+// Stands in for a bridge program that the host plug-in starts (built once per bridge, with
+// FAKE_BRIDGE_KEY "iTunes" or "SMTC"): records how it was started and which end messages reach
+// it, in FAKE_BRIDGE_LOG beside its own executable. Like the real program it runs once only
+// (mutex "ZEQ_Plugin_<key>_CheckExe"), keeps a message-only window of class "ZEQ_Plugin_<key>"
+// and ends on "ZEQ_Plugin_<key>Msg_PluginEnd". Log lines:
 //   start <command-line tail> show <wShowWindow>
+//   second instance            (another one holds the mutex; this one ends at once)
 //   PluginEnd
 //   exit
 // A test may send it the registered message "mivola_test_bridge_ping"; the reply is 1 plus
 // the number of end messages waiting in its queue. It gives up after a minute.
+// Started without that word it stands in for any other program the plug-in could start: it
+// logs its start and ends at once.
 #include <windows.h>
 
 #include <cstdio>
@@ -67,32 +71,47 @@ std::string Tail() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    wchar_t path[MAX_PATH];
-    DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    g_log = dir.substr(0, dir.find_last_of(L'\\') + 1) + L"bridge.log";
-    g_pluginEnd = ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd");
+    std::wstring dir(32768, L'\0');
+    dir.resize(::GetModuleFileNameW(nullptr, &dir[0], static_cast<DWORD>(dir.size())));
+    g_log = dir.substr(0, dir.find_last_of(L'\\') + 1) + FAKE_BRIDGE_LOG;
+    g_pluginEnd = ::RegisterWindowMessageA("ZEQ_Plugin_" FAKE_BRIDGE_KEY "Msg_PluginEnd");
     g_ping = ::RegisterWindowMessageA("mivola_test_bridge_ping");
-
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = "ZEQ_Plugin_iTunes";
-    ::RegisterClassA(&wc);
-    HWND window = ::CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (!window) return 1;
-    ::SetTimer(window, 1, 60000, nullptr);
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
     ::GetStartupInfoA(&si);
     char show[16];
     std::snprintf(show, sizeof show, "%u", (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : 0xFFFFu);
+    if (Tail().find("ZEQ_Plugin_" FAKE_BRIDGE_KEY) == std::string::npos) {
+        Log("start " + Tail() + " show " + show);
+        return 0;
+    }
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = "ZEQ_Plugin_" FAKE_BRIDGE_KEY;
+    ::RegisterClassA(&wc);
+
     Log("start " + Tail() + " show " + show);
+
+    HANDLE single = ::CreateMutexA(nullptr, FALSE, "ZEQ_Plugin_" FAKE_BRIDGE_KEY "_CheckExe");
+    if (!single || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        Log("second instance");
+        if (single) ::CloseHandle(single);
+        return 0;
+    }
+    HWND window = ::CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr, instance, nullptr);
+    if (!window) {
+        ::CloseHandle(single);
+        return 1;
+    }
+    ::SetTimer(window, 1, 60000, nullptr);
 
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
     Log("exit");
+    ::CloseHandle(single);
     return 0;
 }

@@ -1,5 +1,6 @@
-// A small registrar for the subset of the registry-script (.rgs) syntax this bridge's script
-// uses, in place of ATL's, which mingw-w64 does not have.
+// A small registrar for the subset of the registry-script (.rgs) syntax the WMP bridge's script
+// uses, in place of ATL's, which mingw-w64 does not have. The bridge registers itself with it,
+// and the installer registers the bridge with it without running the bridge's code.
 //
 //   script  := root*
 //   root    := ("HKCR" | "HKLM" | "HKCU" | "HKEY_CLASSES_ROOT" | "HKEY_LOCAL_MACHINE"
@@ -19,14 +20,15 @@
 // directly inside it are deleted; every other key is deleted with everything below it.
 // The whole script is parsed before anything is written: a script with a syntax error
 // changes nothing and gives E_INVALIDARG. Otherwise the result is S_OK or the HRESULT of the
-// first registry call that failed (processing stops there).
+// first registry call that failed: registering stops there, unregistering goes on with every
+// other key so that one that cannot be deleted leaves no other behind.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-namespace mivola::wmp {
+namespace mivola {
 
 // Replaces every "%NAME%" whose NAME is `name` by `value` with its single quotes doubled
 // (the replacement stands inside a quoted text). Other text is left as it is.
@@ -41,4 +43,18 @@ struct RegistrarRoots {
 
 HRESULT RunRegistryScript(const std::wstring& script, bool doRegister, const RegistrarRoots& roots = RegistrarRoots());
 
-}  // namespace mivola::wmp
+// The script a module carries as its resource of type "REGISTRY".
+constexpr WORD kRegistryScriptResource = 101;
+
+// Registers or unregisters a module from its own script (UTF-8, resource kRegistryScriptResource
+// of `resources`, which may be loaded as data only) with %MODULE% standing for modulePath, then
+// posts the registered message "WMPlayer_PluginAddRemove" to all top-level windows, whatever the
+// outcome. A module without a script gives HRESULT_FROM_WIN32(ERROR_RESOURCE_DATA_NOT_FOUND).
+HRESULT RunModuleRegistration(HMODULE resources, const std::wstring& modulePath, bool doRegister,
+                              const RegistrarRoots& roots = RegistrarRoots());
+
+// The same for the module file at path, loaded as data and never run, with its full path as
+// %MODULE%: what the module does when it registers itself after being loaded from path.
+HRESULT RegisterModuleFile(const std::wstring& path, bool doRegister);
+
+}  // namespace mivola
