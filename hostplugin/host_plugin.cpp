@@ -25,9 +25,10 @@ int HostPlugin::InitIn(const std::string& moduleDir) {
     requestMutex_.Create(kRequestMutex, false);
     answerMutex_.Create(kAnswerMutex, false);
     PublishRequest();
-    // Without a whole folder this is no full path, and the bridge is not started.
-    launcher_.Configure(moduleDir_ + "Mivola\\ZEQ_Mivola_iTunes.exe", kiTunesBridgeParameter);
-    if (main_.iTunesCheck) launcher_.Start();
+    // Without a whole folder this is no full path, and the bridges are not started.
+    launcher_.Configure(moduleDir_ + "Mivola\\ZEQ_Mivola_iTunes.exe");
+    smtcLauncher_.Configure(moduleDir_ + "Mivola\\ZEQ_Mivola_SMTC.exe");
+    StartBridges();
     released_ = false;
     return 0;
 }
@@ -106,14 +107,22 @@ bool HostPlugin::IsLive(size_t row) {
 
 int HostPlugin::ShowSetting(int funcIndex, int settingIndex, HWND parent) {
     if (funcIndex == 0) {
-        // The bridge reads its settings only when it starts, so it is restarted around the dialog.
+        // The bridges read their settings only when they start, so they are restarted around the
+        // dialog; one switched off there stays ended.
         launcher_.Stop();
+        smtcLauncher_.Stop();
         RunPluginSettingsDialog(*this, parent);
-        return main_.iTunesCheck && launcher_.Start() ? 1 : 0;
+        return StartBridges() ? 1 : 0;
     }
     if (funcIndex == kTextFunction) return static_cast<int>(RunFormatSettingDialog(*this, settingIndex, parent));
     // Wraps instead of overflowing for the smallest int.
     return static_cast<int>(static_cast<unsigned>(funcIndex) - 1u);
+}
+
+bool HostPlugin::StartBridges() const {
+    bool started = main_.iTunesCheck && launcher_.Start();
+    if (main_.smtcCheck && smtcLauncher_.Start()) started = true;
+    return started;
 }
 
 int HostPlugin::ShowAbout(HWND parent) { return static_cast<int>(RunVersionDialog(*this, parent)); }

@@ -52,10 +52,10 @@ public:
     const CustomAttributeList& Attributes() const { return attributes_; }
     void SaveMainSettings();
     void SaveSettings();
-    void StartBridge() const { launcher_.Start(); }
-    void StopBridge() const { launcher_.Stop(); }
 
 private:
+    // Starts each bridge program that is switched on; true when one was started.
+    bool StartBridges() const;
     void PublishRequest();
     // Opens the row's now-playing region when a bridge made it, and checks the record.
     bool IsLive(size_t row);
@@ -69,12 +69,13 @@ private:
     FuncInfo funcInfo_;
     bool released_ = true;
 
-    // Declared so that destruction stops the bridge first and closes the request mutex last.
+    // Declared so that destruction stops the bridges first and closes the request mutex last.
     NamedMutex requestMutex_;
     CustomAttributeList attributes_;
     NamedMutex answerMutex_;
     SettingList settings_;
-    BridgeLauncher launcher_;
+    BridgeLauncher launcher_{kiTunesBridgeProtocol};
+    BridgeLauncher smtcLauncher_{kSmtcBridgeProtocol};
 
     SharedRegion requestRegion_;
     SharedRegion players_[kPlayerCount];

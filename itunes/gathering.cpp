@@ -1,8 +1,5 @@
 #include "gathering.h"
 
-#include <cstring>
-
-#include "record_transfer.h"
 #include "text_copy.h"
 #include "unique_com.h"
 
@@ -74,13 +71,6 @@ void FillRecord(IiTunes* app, NowPlayingRecord& record) {
 
     long position = 0;
     if (SUCCEEDED(app->get_PlayerPosition(&position))) record.Position = static_cast<int32_t>(position);
-}
-
-void GatherAndPublish(IiTunes* app, SharedRegion& nowPlaying) {
-    NowPlayingRecord record;
-    std::memset(&record, 0, sizeof record);
-    FillRecord(app, record);
-    PublishRecord(nowPlaying, &record, sizeof record);
 }
 
 }  // namespace mivola::itunes

@@ -4,7 +4,6 @@
 
 #include "itunes_interfaces.h"
 #include "now_playing_record.h"
-#include "shared_region.h"
 
 namespace mivola::itunes {
 
@@ -13,8 +12,5 @@ namespace mivola::itunes {
 // get_Name, get_Kind, get_Location or get_URL, get_Genre, get_Artist, get_Album,
 // get_TrackNumber, get_Duration, get_Size, get_BitRate, and last get_PlayerPosition.
 void FillRecord(IiTunes* app, NowPlayingRecord& record);
-
-// Builds the record in a private image and copies all of it into the region under its lock.
-void GatherAndPublish(IiTunes* app, SharedRegion& nowPlaying);
 
 }  // namespace mivola::itunes

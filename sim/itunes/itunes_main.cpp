@@ -22,6 +22,10 @@
 //   position <seconds>      answer of get_PlayerPosition
 //   clock on                the position runs in real time while playing
 //   quit-delay <ms>         how long the program lives on after its window closes (default 1000)
+//   quit-in-advise          the first Advise announces the quit to the sink it just took, then
+//                           sends the bridge its end-of-iTunes message before returning (as a
+//                           client's wait that dispatches posted messages would deliver it);
+//                           the window stays
 //   track                   starts a track; the lines below describe it:
 //     kind <n>              0 unknown, 1 file, 2 CD, 3 URL (streams answer IITURLTrack), ...
 //     name, location, url, genre, artist, album <text>

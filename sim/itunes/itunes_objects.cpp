@@ -271,6 +271,16 @@ public:
         *cookie = lastCookie_;
         player_.SetSinkCount(sinks_.size());
         player_.Log("advise " + std::to_string(sinks_.size()));
+        if (player_.TakeQuitInAdvise()) {
+            // The client is still inside this call: its sink gets the announcement and its
+            // window the message the sink posts, both before Advise returns.
+            player_.Log("poke quit-in-advise");
+            size_t count = 0;
+            size_t failures = Announce(9, &count);
+            player_.Log("fire 9 " + std::to_string(count) + " " + std::to_string(failures));
+            player_.SendBridgeiTunesEnd();
+            player_.Log("advise returns");
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {

@@ -88,10 +88,7 @@ void Player::Poke(const char* member) {
         case PokeiTunesEnd:
             poke_ = PokeNone;
             Log("poke itunes-end");
-            if (bridge) {
-                ::SendMessageTimeoutW(bridge, ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_iTunesEnd"), 0, 0, SMTO_NORMAL,
-                                      5000, &answer);
-            }
+            SendBridgeiTunesEnd();
             break;
         case PokeNoWindowTimer:
             poke_ = PokeNone;
@@ -101,6 +98,21 @@ void Player::Poke(const char* member) {
             break;
         default:
             break;
+    }
+}
+
+bool Player::TakeQuitInAdvise() {
+    bool take = quitInAdvise_;
+    quitInAdvise_ = false;
+    return take;
+}
+
+void Player::SendBridgeiTunesEnd() {
+    HWND bridge = ::FindWindowExA(HWND_MESSAGE, nullptr, kBridgeClass, nullptr);
+    DWORD_PTR answer = 0;
+    if (bridge) {
+        ::SendMessageTimeoutW(bridge, ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_iTunesEnd"), 0, 0, SMTO_NORMAL, 5000,
+                              &answer);
     }
 }
 

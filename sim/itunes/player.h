@@ -35,6 +35,10 @@ public:
     void SetPosition(long seconds);
     void SetSlow(DWORD ms) { slowMs_ = ms; }
     void SetPoke(PokeKind poke) { poke_ = poke; }
+    // True once, for the first Advise, when the scenario asks for the quit inside it.
+    bool TakeQuitInAdvise();
+    // Sends the bridge window its end-of-iTunes message and waits for it to be handled.
+    void SendBridgeiTunesEnd();
     // Runs the clock and the script; true when the script says quit.
     bool Advance(ULONGLONG nowMs);
 
@@ -56,6 +60,7 @@ private:
     size_t nextStep_ = 0;
     DWORD slowMs_ = 0;
     PokeKind poke_ = PokeNone;
+    bool quitInAdvise_ = scenario_.quitInAdvise;
     HWND window_ = nullptr;
 
     mivola::unique_hfile log_;

@@ -80,6 +80,8 @@ bool ParseScenario(const std::string& utf8, Scenario& scenario, std::string& err
         } else if (key == "quit-delay") {
             ok = Number(value, number) && number >= 0;
             scenario.quitDelayMs = static_cast<DWORD>(number);
+        } else if (key == "quit-in-advise") {
+            scenario.quitInAdvise = true;
         } else if (key == "track") {
             scenario.tracks.emplace_back();
             track = &scenario.tracks.back();

@@ -30,6 +30,7 @@ struct Scenario {
     long position = 0;
     bool clock = false;  // position runs in real time while playing
     DWORD quitDelayMs = 1000;
+    bool quitInAdvise = false;  // announce the quit from inside the first Advise
     std::vector<Track> tracks;
     std::vector<ScriptStep> script;  // in time order
 };

@@ -56,6 +56,7 @@ enum Counter : WPARAM {
 //                                ("call QueryInterface(IITFileOrCDTrack)", "...(IITURLTrack)")
 //   advise <count>               a sink was advised; count of sinks now
 //   poke <what>                  something was sent to the bridge window from inside a call
+//   advise returns               the Advise that carried the scenario's quit-in-advise returns
 //   quit                         quitting began
 //   fire 9 <sinks> <failures>    the quit announcement went to the sinks
 //   window closed

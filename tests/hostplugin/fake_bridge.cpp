@@ -93,10 +93,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.lpszClassName = "ZEQ_Plugin_" FAKE_BRIDGE_KEY;
     ::RegisterClassA(&wc);
 
-    Log("start " + Tail() + " show " + show);
-
     HANDLE single = ::CreateMutexA(nullptr, FALSE, "ZEQ_Plugin_" FAKE_BRIDGE_KEY "_CheckExe");
     if (!single || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        Log("start " + Tail() + " show " + show);
         Log("second instance");
         if (single) ::CloseHandle(single);
         return 0;
@@ -107,6 +106,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         ::CloseHandle(single);
         return 1;
     }
+    // Logged once the window is there, so that a test that saw the start can end it at once.
+    Log("start " + Tail() + " show " + show);
     ::SetTimer(window, 1, 60000, nullptr);
 
     MSG msg;

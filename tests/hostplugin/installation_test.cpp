@@ -320,8 +320,8 @@ TEST(LongPluginFolder, NoProgramStartsFromARelativeName) {
     // Both names lead to the decoy in the current folder.
     EXPECT_EQ(InstallLibrary("", kPlayerWinamp), kInstallFailed);
     EXPECT_EQ(UninstallLibrary(".\\", kPlayerWinamp), kInstallFailed);
-    BridgeLauncher launcher;
-    launcher.Configure("Mivola\\ZEQ_Mivola_iTunes.exe", "ZEQ_Plugin_iTunes");
+    BridgeLauncher launcher(kiTunesBridgeProtocol);
+    launcher.Configure("Mivola\\ZEQ_Mivola_iTunes.exe");
     EXPECT_FALSE(launcher.Start());
     EXPECT_FALSE(WaitUntil([&] { return !decoy.Log().empty(); }, 2000)) << decoy.Log();
     EXPECT_FALSE(FileExists(winamp.BridgePath()));
