@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bridge_program_protocol.h"
 #include "session_reader.h"
 #include "smtc_test_support.h"
 #include "test_support.h"
@@ -77,7 +78,7 @@ long long HostCpuTicks(const std::wstring& statPath) {
 }
 constexpr double kHostTicksPerSecond = 100.0;  // the host kernel's USER_HZ
 
-HWND BridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_SMTC", nullptr); }
+HWND BridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, mivola::kSmtcBridgeProtocol.windowClass, nullptr); }
 
 // Runs the program at the interval for `seconds` once it shows "start"; its share of one core
 // in percent, or -1.
@@ -85,7 +86,7 @@ double CoreShare(const std::wstring& folder, const std::string& token, const cha
     if (!mivola::test::WriteFileBytes(folder + L"Setting.ini", std::string("[Main]\r\nSMTCTiming=") + interval + "\r\n"))
         return -1;
     mivola::test::Child bridge;
-    if (!bridge.Start(folder + L"ZEQ_Mivola_SMTC.exe", L"ZEQ_Plugin_SMTC")) return -1;
+    if (!bridge.Start(folder + L"ZEQ_Mivola_SMTC.exe", mivola::test::Widen(mivola::kSmtcBridgeProtocol.commandWord))) return -1;
     double share = -1;
     ULONGLONG until = ::GetTickCount64() + 10000;
     char text[32] = {};
@@ -105,7 +106,7 @@ double CoreShare(const std::wstring& folder, const std::string& token, const cha
         if (cpu0 >= 0 && cpu1 >= 0) share = 100.0 * (cpu1 - cpu0) / kHostTicksPerSecond * 1000.0 / (t1 - t0);
     }
     HWND w = BridgeWindow();
-    if (w) ::PostMessageA(w, ::RegisterWindowMessageA("ZEQ_Plugin_SMTCMsg_PluginEnd"), 0, 0);
+    if (w) ::PostMessageA(w, ::RegisterWindowMessageA(mivola::kSmtcBridgeProtocol.pluginEndMessage), 0, 0);
     if (!bridge.Wait(10000)) bridge.Kill();
     return share;
 }

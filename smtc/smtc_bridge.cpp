@@ -3,15 +3,15 @@
 #include <cstring>
 #include <cwchar>
 
-#include "bridge_identity_record.h"
+#include "bridge_program.h"
+#include "bridge_program_protocol.h"
 #include "identity.h"
-#include "interval.h"
-#include "named_mutex.h"
 #include "now_playing_record.h"
 #include "players.h"
 #include "record_transfer.h"
 #include "region_names.h"
 #include "session_reader.h"
+#include "setting_keys.h"
 #include "shared_region.h"
 #include "text_copy.h"
 
@@ -19,21 +19,20 @@ namespace mivola::smtc {
 
 namespace {
 
-// Everything the program keeps, touched by its one thread only. Built before the main routine
-// runs and destroyed in reverse after it returns: the now-playing region is closed without
-// being cleared, so a reader keeps the last record, then the single-instance mutex is closed.
+// Everything the program keeps, touched by its one thread only. Members are built in this
+// order before the main routine runs and destroyed in reverse after it returns: the
+// now-playing region is closed without being cleared, so a reader keeps the last record, then
+// the frame with the single-instance mutex. The session objects are released earlier, by
+// RunBridge, on the thread whose apartment they live in.
 struct Program {
     Program();
 
-    NamedMutex instanceMutex;
-    UINT pluginEnd = ::RegisterWindowMessageA(kPluginEndMessage);
+    BridgeProgram frame{kSmtcBridgeProtocol, kKeySmtc};
     SharedRegion nowPlaying;
-    SharedRegion identity;
     SessionReader reader;
 
-    HWND window = nullptr;
-    UINT intervalMs = kIntervalDefault;
-    // The app id the identity record names while it is published.
+    // Whether the identity record is published, and the app id it names.
+    bool identityShown = false;
     wchar_t shownAppId[sizeof(BridgeIdentityRecord::PlayerVersion) / sizeof(wchar_t)] = {};
     NowPlayingRecord record;  // this tick's image, rebuilt from zero
 };
@@ -46,34 +45,15 @@ Program::Program() {
 
 Program g_program;
 
-void RestartTimer(UINT periodMs) {
-    ::KillTimer(g_program.window, kPollTimerId);
-    ::SetTimer(g_program.window, kPollTimerId, periodMs, nullptr);
-}
-
-void SetText(const char* text) {
-    char now[16] = {};
-    ::GetWindowTextA(g_program.window, now, sizeof now);
-    if (std::strcmp(now, text) != 0) ::SetWindowTextA(g_program.window, text);
-}
-
-void WithdrawIdentity() {
-    if (g_program.identity.IsOpen()) WithdrawRecord(g_program.identity, kBridgeIdentityRecordSize);
-}
-
 // Publishes the identity when it is not yet published or the shown app differs from the one it names.
 void UpdateIdentity(const wchar_t* appId) {
     wchar_t shown[sizeof g_program.shownAppId / sizeof(wchar_t)];
     CopyText(shown, appId);
-    if (g_program.identity.IsOpen() && std::wcscmp(shown, g_program.shownAppId) == 0) return;
-    if (!g_program.identity.IsOpen()) {
-        char name[kRegionNameMax];
-        if (!IdentityRegionName(name, kKeySmtc)) return;
-        g_program.identity.Open(name, kBridgeIdentityRecordSize);
-    }
+    if (g_program.identityShown && std::wcscmp(shown, g_program.shownAppId) == 0) return;
     BridgeIdentityRecord record;
     BuildIdentity(shown, record);
-    PublishRecord(g_program.identity, &record, sizeof record);
+    g_program.frame.PublishIdentity(record);
+    g_program.identityShown = true;
     CopyText(g_program.shownAppId, shown);
 }
 
@@ -81,9 +61,10 @@ void UpdateIdentity(const wchar_t* appId) {
 void BecomeUnavailable() {
     std::memset(&g_program.record, 0, sizeof g_program.record);
     PublishRecord(g_program.nowPlaying, &g_program.record, sizeof g_program.record);
-    WithdrawIdentity();
-    SetText(kTextUnavailable);
-    RestartTimer(kRetryPeriodMs);
+    g_program.frame.WithdrawIdentity();
+    g_program.identityShown = false;
+    g_program.frame.SetText(kTextUnavailable);
+    g_program.frame.RestartTimer(kRetryPeriodMs);
 }
 
 void PollStep() {
@@ -92,81 +73,23 @@ void PollStep() {
             BecomeUnavailable();
             return;
         }
-        SetText(kTextAvailable);
-        RestartTimer(g_program.intervalMs);
+        g_program.frame.SetText(kTextAvailable);
+        g_program.frame.RestartTimer(g_program.frame.IntervalMs());
     }
     g_program.reader.Read(NowTicks(), g_program.record);
     PublishRecord(g_program.nowPlaying, &g_program.record, sizeof g_program.record);
     UpdateIdentity(g_program.record.Status);
 }
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == g_program.pluginEnd) {
-        ::DestroyWindow(window);
-        return 0;
-    }
-    switch (message) {
-        case WM_CREATE:
-            g_program.window = window;
-            ::SetWindowTextA(window, "");
-            RestartTimer(g_program.intervalMs);
-            // The first tick comes at once, so the state shows without waiting a whole interval.
-            ::PostMessageA(window, WM_TIMER, kPollTimerId, 0);
-            break;
-        case WM_TIMER:
-            PollStep();
-            break;
-        case WM_CLOSE:
-            return 1;  // only the end message or the end of the process ends the bridge
-        case WM_DESTROY:
-            WithdrawIdentity();
-            ::KillTimer(window, kPollTimerId);
-            ::PostQuitMessage(0);
-            break;
-        default:
-            break;
-    }
-    return ::DefWindowProcA(window, message, wParam, lParam);
-}
-
-UINT ReadInterval() {
-    char path[MAX_PATH + 16];
-    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return kIntervalDefault;
-    char* slash = std::strrchr(path, '\\');
-    if (!slash) return kIntervalDefault;
-    std::strcpy(slash + 1, "Setting.ini");
-    return ReadIntervalSetting(path, "Main", kIntervalKey);
-}
-
 }  // namespace
 
 int RunBridge(HINSTANCE instance, const char* commandLine) {
-    if (!commandLine || !std::strstr(commandLine, kCommandWord)) return 0;
-    if (!g_program.instanceMutex.Create(kInstanceMutex, true)) return 0;
-    g_program.intervalMs = ReadInterval();
-
-    WNDCLASSA wc{};
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kBridgeWindowClass;
-    ::RegisterClassA(&wc);
-    HWND window = ::CreateWindowExA(0, kBridgeWindowClass, nullptr, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (window) {
-        MSG msg;
-        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-    }
+    BridgeProgramHooks hooks;
+    hooks.tick = [](void*) { PollStep(); };
+    int exitCode = g_program.frame.Run(instance, commandLine, setting_ini::kSmtcTiming, hooks);
     // The session objects go before the apartment they live in is left, on this thread.
     g_program.reader.Shutdown();
-    // Every way out ends with 0, whatever the quit message carried.
-    return 0;
+    return exitCode;
 }
 
 }  // namespace mivola::smtc

@@ -1,20 +1,12 @@
-// ZEQ_Mivola_SMTC: the bridge program for the system's media sessions. One thread, which is in
-// the multithreaded apartment once the runtime is there, with a message-only window and poll
-// timer 5656. It publishes the shown session on every tick; while the manager cannot be reached
-// it publishes zeros, says "unavailable" and tries again once a minute.
+// The media-session bridge on the bridge-program frame. Its thread is in the multithreaded
+// apartment once the runtime is there. Every tick publishes the shown session; while the
+// manager cannot be reached it publishes zeros, says "unavailable" and tries again once a minute.
 #pragma once
 
 #include <windows.h>
 
 namespace mivola::smtc {
 
-constexpr char kBridgeWindowClass[] = "ZEQ_Plugin_SMTC";
-constexpr char kCommandWord[] = "ZEQ_Plugin_SMTC";
-constexpr char kInstanceMutex[] = "ZEQ_Plugin_SMTC_CheckExe";
-constexpr char kPluginEndMessage[] = "ZEQ_Plugin_SMTCMsg_PluginEnd";
-constexpr char kIntervalKey[] = "SMTCTiming";
-
-constexpr UINT_PTR kPollTimerId = 5656;
 // How often an unreachable manager is asked for again.
 constexpr UINT kRetryPeriodMs = 60000;
 
