@@ -23,17 +23,12 @@ bool CopyOut(bool identity, void* out, size_t size) {
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (done()) return true;
-        if (::GetTickCount64() >= end) return false;
-        ::Sleep(20);
-    }
+std::wstring SmtcBridgeProgram(Arch arch) {
+    return (arch == Arch::Same ? ModuleDirectory() : OtherArchDirectory() + L"smtc_bridge\\") + L"ZEQ_Mivola_SMTC.exe";
 }
 
-SmtcBridge::SmtcBridge(const std::string& settings) {
-    ::CopyFileW((ModuleDirectory() + L"ZEQ_Mivola_SMTC.exe").c_str(), ProgramPath().c_str(), FALSE);
+SmtcBridge::SmtcBridge(const std::string& settings, Arch arch) {
+    ::CopyFileW(SmtcBridgeProgram(arch).c_str(), ProgramPath().c_str(), FALSE);
     if (!settings.empty()) WriteFileBytes(dir_.Path() + L"Setting.ini", settings);
 }
 
@@ -72,6 +67,10 @@ void SmtcBridge::EndStray() {
 bool ReadSmtcNowPlaying(NowPlayingRecord& record) { return CopyOut(false, &record, sizeof record); }
 
 bool ReadSmtcIdentity(BridgeIdentityRecord& record) { return CopyOut(true, &record, sizeof record); }
+
+std::string BridgeArchName(const ::testing::TestParamInfo<Arch>& info) {
+    return info.param == Arch::Same ? "SameArchBridge" : "OtherArchBridge";
+}
 
 bool AllBytesZero(const void* bytes, size_t size) {
     const unsigned char* p = static_cast<const unsigned char*>(bytes);

@@ -1,5 +1,5 @@
-// The bridge program with no media-session manager in the system (Wine registers none): its
-// command line, the single instance, the zeros it publishes, and how it ends.
+// The bridge program of either architecture with no media-session manager in the system (Wine
+// registers none): its command line, the single instance, the zeros it publishes, and how it ends.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,21 +14,17 @@ using namespace mivola::test;
 
 namespace {
 
-class SmtcBridgeAlone : public ::testing::Test {
-protected:
-    void SetUp() override { SmtcBridge::EndStray(); }
-    void TearDown() override { SmtcBridge::EndStray(); }
-};
+using SmtcBridgeAlone = BridgeOfEachArch;
 
-TEST_F(SmtcBridgeAlone, RunsOnlyWithItsWordAnywhereInTheCommandLine) {
+TEST_P(SmtcBridgeAlone, RunsOnlyWithItsWordAnywhereInTheCommandLine) {
     for (const wchar_t* args : {L"", L"zeq_plugin_smtc", L"ZEQ_Plugin_SMT", L"ZEQ_Plugin_iTunes"}) {
-        SmtcBridge bridge;
+        SmtcBridge bridge(std::string(), arch());
         ASSERT_TRUE(bridge.Start(args));
         ASSERT_TRUE(bridge.Wait(10000)) << Narrow(args);
         EXPECT_EQ(bridge.ExitCode(), 0u) << Narrow(args);
         EXPECT_EQ(SmtcBridge::Window(), nullptr);
     }
-    SmtcBridge bridge;
+    SmtcBridge bridge(std::string(), arch());
     ASSERT_TRUE(bridge.Start(L"--x=aZEQ_Plugin_SMTCb"));
     EXPECT_TRUE(WaitUntil([] { return SmtcBridge::Window() != nullptr; })) << "the word inside a longer argument counts";
     EXPECT_TRUE(SmtcBridge::PostEnd());
@@ -36,7 +32,7 @@ TEST_F(SmtcBridgeAlone, RunsOnlyWithItsWordAnywhereInTheCommandLine) {
     EXPECT_EQ(bridge.ExitCode(), 0u);
 }
 
-TEST_F(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
+TEST_P(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     // A reader that holds the region with an old record sees it zeroed.
     NowPlayingRecord stale;
     std::memset(&stale, 0x5A, sizeof stale);
@@ -48,7 +44,7 @@ TEST_F(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     std::memcpy(reader.View(), &stale, sizeof stale);
     reader.Unlock();
 
-    SmtcBridge first("[Main]\r\nSMTCTiming=10\r\n");
+    SmtcBridge first("[Main]\r\nSMTCTiming=10\r\n", arch());
     ASSERT_TRUE(first.Start());
     EXPECT_TRUE(SmtcBridge::WaitText("unavailable", 5000)) << SmtcBridge::Text();
     NowPlayingRecord record;
@@ -57,7 +53,7 @@ TEST_F(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     EXPECT_FALSE(ReadSmtcIdentity(identity)) << "no identity while the sessions cannot be reached";
 
     // A second bridge ends at once and leaves the first alone.
-    SmtcBridge second;
+    SmtcBridge second(std::string(), arch());
     ASSERT_TRUE(second.Start());
     ASSERT_TRUE(second.Wait(10000));
     EXPECT_EQ(second.ExitCode(), 0u);
@@ -78,5 +74,8 @@ TEST_F(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     EXPECT_TRUE(AllBytesZero(reader.View(), kNowPlayingRecordSize));
     reader.Unlock();
 }
+
+INSTANTIATE_TEST_SUITE_P(BothArchitectures, SmtcBridgeAlone, ::testing::Values(Arch::Same, Arch::Other),
+                         BridgeArchName);
 
 }  // namespace
