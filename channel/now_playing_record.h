@@ -14,6 +14,7 @@ constexpr uint32_t kNowPlayingRecordSize = 19552;
 constexpr uint16_t kVersionWmp = 1;
 constexpr uint16_t kVersionWinamp = 0x0101;
 constexpr uint16_t kVersioniTunes = 0x0201;
+constexpr uint16_t kVersionSmtc = 0x0401;
 
 struct NowPlayingRecord {
     uint32_t Magic;
