@@ -6,7 +6,9 @@
 
 #include "bridge_test_support.h"
 #include "players.h"
+#include "record_transfer.h"
 #include "region_names.h"
+#include "scoped_lock.h"
 #include "shared_region.h"
 
 using namespace mivola;
@@ -40,9 +42,7 @@ TEST_P(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     char name[kRegionNameMax];
     ASSERT_TRUE(NowPlayingRegionName(name, kKeySmtc));
     ASSERT_EQ(reader.Open(name, kNowPlayingRecordSize), RegionCreated);
-    reader.Lock();
-    std::memcpy(reader.View(), &stale, sizeof stale);
-    reader.Unlock();
+    PublishRecord(reader, &stale, sizeof stale);
 
     SmtcBridge first("[Main]\r\nSMTCTiming=10\r\n", arch());
     ASSERT_TRUE(first.Start());
@@ -70,9 +70,8 @@ TEST_P(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     ASSERT_TRUE(first.Wait(10000));
     EXPECT_EQ(first.ExitCode(), 0u);
     EXPECT_EQ(SmtcBridge::Window(), nullptr);
-    reader.Lock();
+    MutexLock lock(reader);
     EXPECT_TRUE(AllBytesZero(reader.View(), kNowPlayingRecordSize));
-    reader.Unlock();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothArchitectures, SmtcBridgeAlone, ::testing::Values(Arch::Same, Arch::Other),
