@@ -98,7 +98,7 @@ std::string Describe(const NowPlayingRecord& r) {
 }
 
 bool WaitRecord(const NowPlayingRecord& expected, NowPlayingRecord& seen, DWORD timeoutMs = 5000) {
-    return WaitFor([&] { return ReadNowPlaying(seen) && std::memcmp(&seen, &expected, sizeof seen) == 0; }, timeoutMs);
+    return WaitUntil([&] { return ReadNowPlaying(seen) && std::memcmp(&seen, &expected, sizeof seen) == 0; }, timeoutMs);
 }
 
 class Attached : public WithStandIn {};
@@ -107,12 +107,12 @@ TEST_P(Attached, AttachesWithinASecondAndPublishesItsIdentity) {
     ItunesBridge bridge("[Main]\r\niTunesTiming=50\r\n");
     ASSERT_TRUE(bridge.Start());
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && IsAllZero(&record, sizeof record); }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }));
 
     ItunesStandIn iTunes(arch());
     ASSERT_TRUE(iTunes.Start(Scenario()));
     ULONGLONG shown = ::GetTickCount64();
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && record.Magic == kRecordMagic; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.Magic == kRecordMagic; }, 5000));
     ULONGLONG attachedAfter = ::GetTickCount64() - shown;
     // One search period, plus the connection itself.
     EXPECT_LT(attachedAfter, 1800u);
@@ -207,7 +207,7 @@ TEST_P(Attached, AGatherMakesExactlyItsCallsInOrder) {
         ASSERT_EQ(iTunes.Send(kSimSetState, static_cast<WPARAM>(c.state)), 1);
         ASSERT_EQ(iTunes.Send(kSimSetCurrent, static_cast<WPARAM>(static_cast<LONG_PTR>(c.track))), 1);
         size_t from = iTunes.LogLines().size();
-        ASSERT_TRUE(WaitFor([&] { return Gathers(iTunes.Events(from)).size() >= 3; }));
+        ASSERT_TRUE(WaitUntil([&] { return Gathers(iTunes.Events(from)).size() >= 3; }));
         // The first gather may have begun before the change.
         std::vector<std::vector<std::string>> gathers = Gathers(iTunes.Events(from));
         EXPECT_EQ(gathers[1], c.calls) << "state " << c.state << " track " << c.track;
@@ -246,7 +246,7 @@ TEST_P(Attached, QuitAnnouncementPausesTenSecondsThenSearchesAndReattaches) {
     EXPECT_GE(searching, 9500u);
     EXPECT_LE(searching, 11000u);
     EXPECT_LE(::GetTickCount64() - quit, 13000u);
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(kept) && IsAllZero(&kept, sizeof kept); }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(kept) && AllZero(&kept, sizeof kept); }, 2000));
 
     // iTunes comes back: a new connection, identity and record again.
     iTunes = std::make_unique<ItunesStandIn>(arch());
@@ -278,7 +278,7 @@ TEST_P(Attached, EndMessageEndsTheBridgeWithItsIdentityZeroedAndItunesRunning) {
     ASSERT_TRUE(bridge.Wait(10000));
     EXPECT_EQ(bridge.ExitCode(), 0u);
     identity.Lock();
-    EXPECT_TRUE(IsAllZero(identity.View(), kBridgeIdentityRecordSize));
+    EXPECT_TRUE(AllZero(identity.View(), kBridgeIdentityRecordSize));
     identity.Unlock();
     nowPlaying.Lock();
     EXPECT_EQ(std::memcmp(nowPlaying.View(), &last, sizeof last), 0) << "the last record stays";

@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(bridge->Start());
         ASSERT_TRUE(ItunesBridge::WaitText("start"));
         NowPlayingRecord record;
-        ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && record.PlayState == 3 && record.Position == 9; }));
+        ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.PlayState == 3 && record.Position == 9; }));
     }
     ItunesStandIn iTunes{GetParam()};
     std::unique_ptr<ItunesBridge> bridge;
@@ -52,7 +52,7 @@ TEST_P(WhileWaiting, TicksInsideAGatherDoNotStartAnother) {
     size_t from = iTunes.LogLines().size();
     ASSERT_EQ(iTunes.Send(kSimSetSlow, 30), 1);
     ASSERT_EQ(iTunes.Send(kSimPoke, PokeTimer), 1);
-    ASSERT_TRUE(WaitFor([&] { return Gathers(iTunes.Events(from)).size() >= 4; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return Gathers(iTunes.Events(from)).size() >= 4; }, 20000));
     ASSERT_EQ(iTunes.Send(kSimPoke, PokeNone), 1);
     ASSERT_EQ(iTunes.Send(kSimSetSlow, 0), 1);
     std::vector<std::string> events = iTunes.Events(from);
@@ -113,7 +113,7 @@ TEST_P(WhileWaiting, ItunesWindowGoingInsideAGatherLeavesTheConnectionToIt) {
     std::vector<std::string> rest(kFullGather.begin() + 1, kFullGather.end());
     EXPECT_EQ(calls, rest) << "the gather ran to its end";
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && IsAllZero(&record, sizeof record); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }, 3000));
     ASSERT_TRUE(bridge->Running());
     ASSERT_TRUE(ItunesBridge::PostEnd());
     ASSERT_TRUE(bridge->Wait(10000));
@@ -129,14 +129,14 @@ TEST_P(WhileWaiting, ItunesKilledInsideACallDoesNotStickTheBridge) {
     iTunes.Kill();
     ASSERT_TRUE(ItunesBridge::WaitText("end", 15000)) << ItunesBridge::Text();
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && IsAllZero(&record, sizeof record); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }, 3000));
     BridgeIdentityRecord identity;
     EXPECT_FALSE(ReadIdentity(identity));
 
     ItunesStandIn again(arch());
     ASSERT_TRUE(again.Start(kScenario));
     ASSERT_TRUE(ItunesBridge::WaitText("start", 10000)) << ItunesBridge::Text();
-    EXPECT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && record.PlayState == 3; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.PlayState == 3; }, 5000));
     EXPECT_TRUE(bridge->Running());
 }
 
