@@ -112,10 +112,7 @@ LRESULT ItunesStandIn::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
 std::vector<std::string> ItunesStandIn::Events(size_t from) const {
     std::vector<std::string> lines = LogLines();
     std::vector<std::string> events;
-    for (size_t i = from; i < lines.size(); ++i) {
-        size_t space = lines[i].find(' ');
-        events.push_back(space == std::string::npos ? lines[i] : lines[i].substr(space + 1));
-    }
+    for (size_t i = from; i < lines.size(); ++i) events.push_back(EventText(lines[i]));
     return events;
 }
 

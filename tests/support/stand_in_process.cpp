@@ -41,6 +41,16 @@ bool StandInProcess::Post(UINT message, WPARAM wParam, LPARAM lParam) const {
     return window_ && ::PostMessageW(window_, message, wParam, lParam) != FALSE;
 }
 
+LRESULT StandInProcess::Count(UINT message) const {
+    LRESULT n = -1;
+    return Send(message, 0, 0, &n) ? n : -1;
+}
+
+bool StandInProcess::WaitCountGrows(UINT message, LRESULT n, DWORD timeoutMs) const {
+    LRESULT start = Count(message);
+    return start >= 0 && WaitUntil([&] { return Count(message) >= start + n; }, timeoutMs, 5);
+}
+
 std::vector<std::string> StandInProcess::LogLines() const { return CompleteLines(ReadFileBytes(dir_.Path() + L"log.txt")); }
 
 int StandInProcess::FindEvent(const std::string& event, size_t from, Match match) const {

@@ -47,6 +47,10 @@ public:
     // A message to the window, given up on after the send time-out; false when it does not answer.
     bool Send(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) const;
     bool Post(UINT message, WPARAM wParam, LPARAM lParam) const;
+    // The answer to a message that reads one of the stand-in's counters; -1 when none comes.
+    LRESULT Count(UINT message) const;
+    // Waits until that counter has grown by n.
+    bool WaitCountGrows(UINT message, LRESULT n, DWORD timeoutMs) const;
 
     std::vector<std::string> LogLines() const;
     // Index of the first line from `from` whose event starts with (or is) `event`; -1 if none yet.

@@ -253,12 +253,12 @@ std::vector<std::string> CompleteLines(const std::string& bytes) {
     return lines;
 }
 
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs) {
     const ULONGLONG until = ::GetTickCount64() + timeoutMs;
     for (;;) {
         if (done()) return true;
         if (::GetTickCount64() >= until) return false;
-        ::Sleep(20);
+        ::Sleep(pollMs);
     }
 }
 

@@ -110,8 +110,8 @@ std::string ReadFileBytes(const std::wstring& path);
 // The '\n'-ended lines of a text, without their ends; a last line still being written is left out.
 std::vector<std::string> CompleteLines(const std::string& bytes);
 
-// Polls until done() holds or timeoutMs passes.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+// Polls every pollMs until done() holds or timeoutMs passes.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000, DWORD pollMs = 20);
 
 // One round of the host stand-in's "--watch" output: text[n] is setting n's text, or
 // "untouched" when the request left the buffer as it was.

@@ -64,21 +64,9 @@ bool StandIn::StallAt(WPARAM wParam, LPARAM id) {
     return WaitEvent("stall ", from) >= 0;
 }
 
-LRESULT StandIn::TickCount() const {
-    LRESULT ticks = -1;
-    Send(winamp_sim::kSimTickCount, 0, 0, &ticks);
-    return ticks;
-}
+LRESULT StandIn::TickCount() const { return Count(winamp_sim::kSimTickCount); }
 
-bool StandIn::WaitTicks(LRESULT n) const {
-    LRESULT start = TickCount();
-    if (start < 0) return false;
-    for (int i = 0; i < 2000; ++i) {
-        if (TickCount() >= start + n) return true;
-        ::Sleep(5);
-    }
-    return false;
-}
+bool StandIn::WaitTicks(LRESULT n) const { return WaitCountGrows(winamp_sim::kSimTickCount, n, 20000); }
 
 std::string EventOf(const std::string& line) {
     std::string event = EventText(line);

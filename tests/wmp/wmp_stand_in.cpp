@@ -59,22 +59,9 @@ bool WmpStandIn::Start(const std::string& scenario) {
            WaitEvent("ready") >= 0 && WindowFromLog();
 }
 
-long WmpStandIn::CallCount() const {
-    LRESULT n = -1;
-    Send(wmp_sim::kSimCallCount, 0, 0, &n);
-    return static_cast<long>(n);
-}
+long WmpStandIn::CallCount() const { return static_cast<long>(Count(wmp_sim::kSimCallCount)); }
 
-bool WmpStandIn::WaitTicks(long n, DWORD timeoutMs) const {
-    long start = CallCount();
-    if (start < 0) return false;
-    ULONGLONG until = ::GetTickCount64() + timeoutMs;
-    while (::GetTickCount64() < until) {
-        if (CallCount() >= start + n) return true;
-        ::Sleep(5);
-    }
-    return false;
-}
+bool WmpStandIn::WaitTicks(long n, DWORD timeoutMs) const { return WaitCountGrows(wmp_sim::kSimCallCount, n, timeoutMs); }
 
 long long WmpTimeOf(const std::string& line) { return std::stoll(line.substr(0, line.find(' '))); }
 
