@@ -36,19 +36,7 @@ void PumpFor(DWORD ms) {
 
 bool Player::OpenLog(const std::wstring& path) {
     ::QueryPerformanceFrequency(&frequency_);
-    if (path.empty()) return true;
-    log_.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(log_);
-}
-
-void Player::Log(const std::string& event) {
-    if (!log_) return;
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%llu ", static_cast<unsigned long long>(::GetTickCount64() - start_));
-    std::string line = stamp + event + "\n";
-    DWORD written = 0;
-    ::WriteFile(log_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return log_.Open(path);
 }
 
 void Player::Enter(const char* member) {

@@ -8,7 +8,7 @@
 
 #include "scenario.h"
 #include "sim_protocol.h"
-#include "unique_handle.h"
+#include "sim_common.h"
 
 namespace itunes_sim {
 
@@ -17,7 +17,7 @@ public:
     explicit Player(Scenario scenario) : scenario_(std::move(scenario)) {}
 
     bool OpenLog(const std::wstring& path);
-    void Log(const std::string& event);
+    void Log(const std::string& event) { log_.Write(event); }
 
     // Called on entry to every iTunes member: counts and logs it, then, while calls are slow,
     // keeps the thread dispatching for the slow time (and pokes the bridge when asked to).
@@ -63,7 +63,7 @@ private:
     bool quitInAdvise_ = scenario_.quitInAdvise;
     HWND window_ = nullptr;
 
-    mivola::unique_hfile log_;
+    sim_common::EventLog log_;
     ULONGLONG start_ = ::GetTickCount64();
     LARGE_INTEGER frequency_{};
     LARGE_INTEGER callStart_{};

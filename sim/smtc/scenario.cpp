@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "unique_handle.h"
+#include "sim_common.h"
 
 namespace smtc_sim {
 
@@ -26,23 +26,9 @@ const struct {
     {"rate", CallRate},
 };
 
-bool Wide(const std::string& utf8, std::wstring& out) {
-    out.clear();
-    if (utf8.empty()) return true;
-    int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (n <= 0) return false;
-    out.resize(static_cast<size_t>(n));
-    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
-    return true;
-}
-
-bool Integer(const std::string& text, long long& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoll(text.c_str(), &end, 0);
-    return errno == 0 && end && *end == '\0';
-}
+// Scenario texts must be valid UTF-8.
+constexpr auto Wide = sim_common::FromUtf8Strict;
+constexpr auto Integer = sim_common::ParseInteger;
 
 bool Int32(const std::string& text, int32_t& value) {
     long long v = 0;
@@ -330,30 +316,19 @@ bool ApplyPhase(const Phase& phase, State& state, int64_t nowTicks, std::string&
 bool ParseScenario(const std::string& utf8, Scenario& scenario, std::string& error) {
     Scenario parsed;
     parsed.phases.emplace_back();
-    std::istringstream in(utf8);
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        line.erase(0, first);
+    auto readLine = [&](int number, const std::string& line) {
         if (line.compare(0, 3, "at ") == 0) {
             long long ms = 0;
-            std::string rest = line.substr(3);
-            if (!Integer(rest, ms) || ms < 0) {
-                error = "line " + std::to_string(number) + ": " + line;
-                return false;
-            }
+            if (!Integer(line.substr(3), ms) || ms < 0) return false;
             Phase phase;
             phase.atMs = static_cast<ULONGLONG>(ms);
             parsed.phases.push_back(phase);
-            continue;
+        } else {
+            parsed.phases.back().lines.push_back(Line{number, line});
         }
-        parsed.phases.back().lines.push_back(Line{number, line});
-    }
+        return true;
+    };
+    if (!sim_common::ForEachScenarioLine(utf8, sim_common::Indent::Dropped, "line ", readLine, error)) return false;
     std::stable_sort(parsed.phases.begin() + 1, parsed.phases.end(),
                      [](const Phase& a, const Phase& b) { return a.atMs < b.atMs; });
     // Every phase tried in order on a scratch state.
@@ -366,16 +341,11 @@ bool ParseScenario(const std::string& utf8, Scenario& scenario, std::string& err
 }
 
 bool LoadScenarioFile(const std::wstring& path, Scenario& scenario, std::string& error) {
-    mivola::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    std::string bytes;
+    if (!sim_common::ReadWholeFile(path, bytes)) {
         error = "cannot open the scenario";
         return false;
     }
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
     return ParseScenario(bytes, scenario, error);
 }
 

@@ -82,6 +82,7 @@
 
 #include "scenario.h"
 #include "sim_objects.h"
+#include "sim_common.h"
 #include "unique_handle.h"
 
 namespace smtc_sim {
@@ -124,13 +125,7 @@ int64_t NowTicks() {
     return static_cast<int64_t>((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 
-std::string Utf8(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
+constexpr auto Utf8 = sim_common::ToUtf8;
 
 // Called under g_lock: opens, switches or closes the log as the state names it.
 void FollowLogPath() {

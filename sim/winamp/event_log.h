@@ -1,27 +1,26 @@
-// The stand-in's log: one UTF-8 line per event, written at once so another process can
-// follow it while the stand-in runs.
+// The stand-in's log, with the queries a plug-in made listed on the line of the event that
+// follows them.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "unique_handle.h"
+#include "sim_common.h"
 
 namespace winamp_sim {
 
 class EventLog {
 public:
     // An empty path keeps the log closed; every write is then dropped.
-    bool Open(const std::wstring& path);
+    bool Open(const std::wstring& path) { return log_.Open(path); }
     // Notes a query; it is listed on the next line.
     void AddQuery(WPARAM wParam, LPARAM id);
     void Write(const std::string& event);
 
 private:
-    mivola::unique_hfile file_;
+    sim_common::EventLog log_;
     std::string queries_;
-    ULONGLONG start_ = ::GetTickCount64();
 };
 
 }  // namespace winamp_sim

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim_common.h"
+
 namespace winamp_sim {
 
 namespace {
@@ -50,13 +52,7 @@ void RedirectImport(HMODULE module, const char* dll, const char* name, const voi
     }
 }
 
-std::string ToUtf8(const std::wstring& w) {
-    if (w.empty()) return std::string();
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
+using sim_common::ToUtf8;
 
 bool IsKnownHeaderVersion(int version) { return version == winamp::kGppHeaderVersion || version == 0x11; }
 

@@ -1,24 +1,15 @@
 #include "scenario.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
-#include "unique_handle.h"
+#include "sim_common.h"
 
 namespace winamp_sim {
 
 namespace {
 
-std::wstring FromUtf8(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
+using sim_common::FromUtf8;
+using sim_common::ParseInteger;
 
 // Winamp hands out ANSI texts in the system code page.
 std::string Utf8ToAnsi(const std::string& s) {
@@ -29,14 +20,6 @@ std::string Utf8ToAnsi(const std::string& s) {
     std::string a(static_cast<size_t>(n), '\0');
     ::WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), &a[0], n, nullptr, nullptr);
     return a;
-}
-
-bool ParseInteger(const std::string& s, long long& value) {
-    if (s.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtoll(s.c_str(), &end, 0);
-    return errno == 0 && end && *end == '\0';
 }
 
 struct ActionName {
@@ -87,9 +70,8 @@ bool ParseSize(const std::string& value, Entry& entry) {
 
 // One line "keyword value"; entry keys apply to the latest entry.
 bool ParseLine(const std::string& line, Scenario& scenario) {
-    size_t space = line.find(' ');
-    std::string key = line.substr(0, space);
-    std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+    std::string key, value;
+    sim_common::SplitWord(line, key, value);
     if (key == "version") {
         scenario.versionText = Utf8ToAnsi(value);
         return true;
@@ -127,36 +109,20 @@ bool ParseLine(const std::string& line, Scenario& scenario) {
 
 bool ParseScenario(const std::string& utf8, Scenario& scenario, std::string& error) {
     scenario = Scenario();
-    size_t pos = 0;
-    if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
-    for (int number = 1; pos < utf8.size(); ++number) {
-        size_t end = utf8.find('\n', pos);
-        if (end == std::string::npos) end = utf8.size();
-        std::string line = utf8.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        if (!ParseLine(line, scenario)) {
-            error = "scenario line " + std::to_string(number) + " not understood: " + line;
-            return false;
-        }
-    }
+    if (!sim_common::ForEachScenarioLine(utf8, sim_common::Indent::Kept, "scenario line ",
+                                         [&](int, const std::string& line) { return ParseLine(line, scenario); }, error))
+        return false;
     std::stable_sort(scenario.script.begin(), scenario.script.end(),
                      [](const ScriptStep& a, const ScriptStep& b) { return a.atMs < b.atMs; });
     return true;
 }
 
 bool LoadScenario(const std::wstring& path, Scenario& scenario, std::string& error) {
-    mivola::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    std::string bytes;
+    if (!sim_common::ReadWholeFile(path, bytes)) {
         error = "scenario file cannot be opened";
         return false;
     }
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
     return ParseScenario(bytes, scenario, error);
 }
 

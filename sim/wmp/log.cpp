@@ -1,40 +1,17 @@
 #include "log.h"
 
-#include <windows.h>
-
-#include "unique_handle.h"
+#include "sim_common.h"
 
 namespace wmp_sim {
 
 namespace {
-mivola::unique_hfile g_file;
-SRWLOCK g_lock = SRWLOCK_INIT;
-const ULONGLONG g_start = ::GetTickCount64();
+sim_common::EventLog g_log;
 }  // namespace
 
-bool OpenLog(const std::wstring& path) {
-    if (path.empty()) return true;
-    g_file.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(g_file);
-}
+bool OpenLog(const std::wstring& path) { return g_log.Open(path); }
 
-void Log(const std::string& event) {
-    std::string line = std::to_string(::GetTickCount64() - g_start) + " " + event + "\n";
-    ::AcquireSRWLockExclusive(&g_lock);
-    if (g_file) {
-        DWORD written = 0;
-        ::WriteFile(g_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    }
-    ::ReleaseSRWLockExclusive(&g_lock);
-}
+void Log(const std::string& event) { g_log.Write(event); }
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
+std::string Utf8(const std::wstring& text) { return sim_common::ToUtf8(text); }
 
 }  // namespace wmp_sim

@@ -1,32 +1,18 @@
 #include "scenario.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <limits>
 
-#include "unique_handle.h"
+#include "sim_common.h"
 
 namespace wmp_sim {
 
 namespace {
 
-std::wstring FromUtf8(const std::string& s) {
-    if (s.empty()) return std::wstring();
-    int n = ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
-
-bool ParseInteger(const std::string& s, long long& value) {
-    if (s.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtoll(s.c_str(), &end, 0);
-    return errno == 0 && end && *end == '\0';
-}
+using sim_common::FromUtf8;
+using sim_common::ParseInteger;
+using sim_common::SplitWord;
 
 // Decimal numbers, and "nan", "inf", "-inf" spelled out (not every C runtime's strtod reads them).
 bool ParseDouble(const std::string& s, double& value) {
@@ -44,19 +30,13 @@ bool ParseDouble(const std::string& s, double& value) {
     return end && *end == '\0';
 }
 
-void Split(const std::string& line, std::string& key, std::string& value) {
-    size_t space = line.find(' ');
-    key = line.substr(0, space);
-    value = space == std::string::npos ? std::string() : line.substr(space + 1);
-}
-
 bool ParseStep(const std::string& value, Step& step) {
     std::string at, rest, action, argument;
-    Split(value, at, rest);
+    SplitWord(value, at, rest);
     long long ms = 0;
     if (!ParseInteger(at, ms) || ms < 0) return false;
     step.atMs = static_cast<ULONGLONG>(ms);
-    Split(rest, action, argument);
+    SplitWord(rest, action, argument);
     if (action == "state" || action == "media" || action == "slow") {
         if (!ParseInteger(argument, step.number)) return false;
         step.action = action == "state" ? StepAction::State : action == "media" ? StepAction::Media : StepAction::Slow;
@@ -93,7 +73,7 @@ bool ParseAttribute(const std::string& value, MediaItem& item, bool repeated) {
     }
     // attrrepeat <name>=<count> <text>: the text repeated count times.
     std::string count, text;
-    Split(rest, count, text);
+    SplitWord(rest, count, text);
     long long n = 0;
     if (!ParseInteger(count, n) || n < 0 || n > 1000000) return false;
     std::wstring unit = FromUtf8(text), whole;
@@ -104,7 +84,7 @@ bool ParseAttribute(const std::string& value, MediaItem& item, bool repeated) {
 
 bool ParseLine(const std::string& line, Scenario& scenario) {
     std::string key, value;
-    Split(line, key, value);
+    SplitWord(line, key, value);
     PlayerState& s = scenario.initial;
     long long n = 0;
     if (key == "version") s.version = FromUtf8(value);
@@ -123,7 +103,7 @@ bool ParseLine(const std::string& line, Scenario& scenario) {
     else if (key == "quirk" && value == "objects-fail") s.objectsFail = true;
     else if (key == "network") {
         std::string name, number;
-        Split(value, name, number);
+        SplitWord(value, name, number);
         if (!ParseInteger(number, n)) return false;
         for (int i = 0; i < NetCount; ++i) {
             if (name == kNetworkNames[i]) {
@@ -160,36 +140,20 @@ bool ParseLine(const std::string& line, Scenario& scenario) {
 
 bool ParseScenario(const std::string& utf8, Scenario& scenario, std::string& error) {
     scenario = Scenario();
-    size_t pos = 0;
-    if (utf8.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
-    for (int number = 1; pos < utf8.size(); ++number) {
-        size_t end = utf8.find('\n', pos);
-        if (end == std::string::npos) end = utf8.size();
-        std::string line = utf8.substr(pos, end - pos);
-        pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        if (!ParseLine(line, scenario)) {
-            error = "scenario line " + std::to_string(number) + " not understood: " + line;
-            return false;
-        }
-    }
+    if (!sim_common::ForEachScenarioLine(utf8, sim_common::Indent::Kept, "scenario line ",
+                                         [&](int, const std::string& line) { return ParseLine(line, scenario); }, error))
+        return false;
     std::stable_sort(scenario.script.begin(), scenario.script.end(),
                      [](const Step& a, const Step& b) { return a.atMs < b.atMs; });
     return true;
 }
 
 bool LoadScenario(const std::wstring& path, Scenario& scenario, std::string& error) {
-    mivola::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
+    std::string bytes;
+    if (!sim_common::ReadWholeFile(path, bytes)) {
         error = "scenario file cannot be opened";
         return false;
     }
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
     return ParseScenario(bytes, scenario, error);
 }
 

@@ -2,7 +2,6 @@
 // build's architecture loads this build's Mivola.zeqp and asks for texts once a second.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,26 +30,6 @@ const char kSettings[] =
 std::string Scenario(int quitMs) {
     return "entry\ntitle E2E \xe6\x9b\xb2\nfile C:\\e2e\\song.mp3\nlength 200000\nbitrate 128\n"
            "at 0 play\nat " + std::to_string(quitMs) + " quit\n";
-}
-
-struct Round {
-    std::vector<std::string> text{5};  // index = setting number; "untouched" when left as it was
-};
-
-std::vector<Round> ParseRounds(const std::string& output) {
-    std::vector<Round> rounds;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("round ", 0) == 0) rounds.emplace_back();
-        if (rounds.empty() || line.rfind("text ", 0) != 0) continue;
-        size_t n = std::stoul(line.substr(5));
-        if (n >= 5) continue;
-        size_t colon = line.find(": ");
-        rounds.back().text[n] = colon == std::string::npos ? "untouched" : line.substr(colon + 2);
-    }
-    return rounds;
 }
 
 class WinampEndToEnd : public ::testing::Test {
@@ -103,13 +82,13 @@ TEST_F(WinampEndToEnd, TextsFollowThePlayerAndAutoFallsThroughWhileItIsGone) {
 
     ASSERT_TRUE(watch.finished) << watch.output;
     ASSERT_EQ(watch.exitCode, 0u) << watch.output;
-    std::vector<Round> rounds = ParseRounds(watch.output);
+    std::vector<WatchRound> rounds = ParseWatchRounds(watch.output);
     ASSERT_EQ(rounds.size(), 13u) << watch.output;
 
     // Phases: the first player publishes, then no player, then the second one.
     enum Phase { Before, Playing, Gone, Back } phase = Before;
     int playingRounds = 0, goneRounds = 0, backRounds = 0;
-    for (const Round& r : rounds) {
+    for (const WatchRound& r : rounds) {
         bool live = r.text[1] != "untouched";
         EXPECT_EQ(r.text[3], "untouched");  // only Winamp publishes
         EXPECT_EQ(r.text[4], "untouched");

@@ -175,28 +175,20 @@ TEST_F(ItunesFault, ItunesOrTheBridgeKilledLeavesTheHostAnsweringAndTheNextStart
 }
 
 // The Winamp stand-in with its bridge, from a plug-in folder of its own.
-class WinampPlayer {
+class WinampPlayer : public StandInProcess {
 public:
     bool Start(const char* title) {
-        std::wstring plugins = dir_.Path() + L"Plugins";
+        std::wstring plugins = Folder() + L"Plugins";
         ::CreateDirectoryW(plugins.c_str(), nullptr);
         std::wstring dll = plugins + L"\\gen_zeq_mivola.dll";
         if (!::CopyFileW((ModuleDirectory() + L"gen_zeq_mivola.dll").c_str(), dll.c_str(), FALSE)) return false;
         WriteFileBytes(dll + L".ini", kFastBridge);
-        std::wstring scenario = dir_.Path() + L"scenario.txt";
-        WriteFileBytes(scenario, std::string("entry\ntitle ") + title + "\nfile C:\\m\\a.mp3\nlength 600000\nat 0 play\n");
-        return child_.Start(ModuleDirectory() + L"winamp.exe",
-                            L"--scenario \"" + scenario + L"\" --plugins \"" + plugins + L"\"");
+        return Launch(ModuleDirectory() + L"winamp.exe",
+                      std::string("entry\ntitle ") + title + "\nfile C:\\m\\a.mp3\nlength 600000\nat 0 play\n",
+                      L"--plugins \"" + plugins + L"\"") &&
+               WaitEvent("ready") >= 0 && WindowFromLog();
     }
-    bool Close() {
-        HWND window = ::FindWindowW(L"Winamp v1.x", nullptr);
-        if (window) ::PostMessageW(window, WM_CLOSE, 0, 0);
-        return child_.Wait(20000) && child_.ExitCode() == 0;
-    }
-
-private:
-    TempDir dir_;
-    Child child_;
+    bool Close() { return StandInProcess::Close(20000); }
 };
 
 // Every bridge publishes every 10 ms while the host is loaded, asked and unloaded 25 times; the

@@ -10,14 +10,6 @@
 
 namespace mivola::test {
 
-std::string Cp932(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int n = ::WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 std::wstring BuildFile(Arch arch, const wchar_t* relative) {
     std::wstring path = (arch == Arch::Same ? ModuleDirectory() + L"..\\" : OtherArchDirectory()) + relative;
     wchar_t full[MAX_PATH * 2];
@@ -87,14 +79,6 @@ HostOutput RunHost(Arch arch, const std::wstring& dll, const std::wstring& args)
         }
     }
     return out;
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    for (DWORD waited = 0;; waited += 50) {
-        if (done()) return true;
-        if (waited >= timeoutMs) return false;
-        ::Sleep(50);
-    }
 }
 
 HWND FindBridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_iTunes", nullptr); }

@@ -13,9 +13,6 @@
 
 namespace mivola::test {
 
-// Code page 932 bytes of a text.
-std::string Cp932(const std::wstring& text);
-
 // A file of this build tree (Arch::Same) or the other one, named relative to its tests folder.
 std::wstring BuildFile(Arch arch, const wchar_t* relative);
 
@@ -60,9 +57,6 @@ struct HostOutput {
 };
 
 HostOutput RunHost(Arch arch, const std::wstring& dll, const std::wstring& args = std::wstring());
-
-// Polls until done() holds or timeoutMs passes.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
 // The stand-in iTunes bridge's message-only window, or null.
 HWND FindBridgeWindow();

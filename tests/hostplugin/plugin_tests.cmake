@@ -12,7 +12,6 @@ target_compile_definitions(fake_smtc_bridge PRIVATE FAKE_BRIDGE_LOG=L"smtc_bridg
 
 mivola_test(plugin_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/settings_file_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/host_plugin_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plugin_dll_test.cpp)
@@ -33,7 +32,6 @@ mivola_static_test(layout settings
 # The dialogs of the real plug-in, driven with window messages (needs a display).
 mivola_test(dialog_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/dialog_test.cpp)
 target_link_libraries(dialog_tests PRIVATE comctl32)
 add_dependencies(dialog_tests mivola_hostplugin zeqhost)
@@ -43,7 +41,6 @@ add_dependencies(dialog_tests mivola_hostplugin zeqhost)
 # tests change this prefix's registry and put it back.
 mivola_test(installation_tests
   ${CMAKE_CURRENT_LIST_DIR}/plugin_test_support.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/dialog_driver.cpp
   ${CMAKE_CURRENT_LIST_DIR}/installation_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/player_folder_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/installation_test.cpp

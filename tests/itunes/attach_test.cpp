@@ -99,7 +99,7 @@ std::string Describe(const NowPlayingRecord& r) {
 }
 
 bool WaitRecord(const NowPlayingRecord& expected, NowPlayingRecord& seen, DWORD timeoutMs = 5000) {
-    return WaitFor([&] { return ReadNowPlaying(seen) && std::memcmp(&seen, &expected, sizeof seen) == 0; }, timeoutMs);
+    return WaitUntil([&] { return ReadNowPlaying(seen) && std::memcmp(&seen, &expected, sizeof seen) == 0; }, timeoutMs);
 }
 
 class Attached : public WithStandIn {};
@@ -108,12 +108,12 @@ TEST_P(Attached, AttachesWithinASecondAndPublishesItsIdentity) {
     ItunesBridge bridge("[Main]\r\niTunesTiming=50\r\n");
     ASSERT_TRUE(bridge.Start());
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && IsAllZero(&record, sizeof record); }));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }));
 
     ItunesStandIn iTunes(arch());
     ASSERT_TRUE(iTunes.Start(Scenario()));
     ULONGLONG shown = ::GetTickCount64();
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && record.Magic == kRecordMagic; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.Magic == kRecordMagic; }, 5000));
     ULONGLONG attachedAfter = ::GetTickCount64() - shown;
     // One search period, plus the connection itself.
     EXPECT_LT(attachedAfter, 1800u);
@@ -208,7 +208,7 @@ TEST_P(Attached, AGatherMakesExactlyItsCallsInOrder) {
         ASSERT_EQ(iTunes.Send(kSimSetState, static_cast<WPARAM>(c.state)), 1);
         ASSERT_EQ(iTunes.Send(kSimSetCurrent, static_cast<WPARAM>(static_cast<LONG_PTR>(c.track))), 1);
         size_t from = iTunes.LogLines().size();
-        ASSERT_TRUE(WaitFor([&] { return Gathers(iTunes.Events(from)).size() >= 3; }));
+        ASSERT_TRUE(WaitUntil([&] { return Gathers(iTunes.Events(from)).size() >= 3; }));
         // The first gather may have begun before the change.
         std::vector<std::vector<std::string>> gathers = Gathers(iTunes.Events(from));
         EXPECT_EQ(gathers[1], c.calls) << "state " << c.state << " track " << c.track;
@@ -230,7 +230,7 @@ TEST_P(Attached, QuitAnnouncementPausesTenSecondsThenSearchesAndReattaches) {
     ULONGLONG ending = ::GetTickCount64();
     // The text changes just before the identity goes, so allow a moment, far short of the pause.
     BridgeIdentityRecord identity;
-    EXPECT_TRUE(WaitFor([&] { return !ReadIdentity(identity); }, 1000)) << "withdrawn at once";
+    EXPECT_TRUE(WaitUntil([&] { return !ReadIdentity(identity); }, 1000)) << "withdrawn at once";
     ASSERT_TRUE(iTunes->WaitExit(5000));
     int fired = iTunes->WaitEvent("fire 9 1 0", 0, 1000);
     ASSERT_GE(fired, 0) << "the announcement reached the one sink";
@@ -248,7 +248,7 @@ TEST_P(Attached, QuitAnnouncementPausesTenSecondsThenSearchesAndReattaches) {
     EXPECT_GE(searching, 9500u);
     EXPECT_LE(searching, 11000u);
     EXPECT_LE(::GetTickCount64() - quit, 13000u);
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(kept) && IsAllZero(&kept, sizeof kept); }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(kept) && AllZero(&kept, sizeof kept); }, 2000));
 
     // iTunes comes back: a new connection, identity and record again.
     iTunes = std::make_unique<ItunesStandIn>(arch());
@@ -281,7 +281,7 @@ TEST_P(Attached, EndMessageEndsTheBridgeWithItsIdentityZeroedAndItunesRunning) {
     EXPECT_EQ(bridge.ExitCode(), 0u);
     {
         MutexLock lock(identity);
-        EXPECT_TRUE(IsAllZero(identity.View(), kBridgeIdentityRecordSize));
+        EXPECT_TRUE(AllZero(identity.View(), kBridgeIdentityRecordSize));
     }
     {
         MutexLock lock(nowPlaying);

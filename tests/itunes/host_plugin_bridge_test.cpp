@@ -66,7 +66,7 @@ TEST_P(HostPluginBridge, SettingsDialogRestartsTheBridgeAndUnloadingEndsIt) {
             ASSERT_TRUE(shown.Finish()) << "round " << round;
             EXPECT_EQ(shown.Result(), 1) << "round " << round;
         }
-        ASSERT_TRUE(WaitFor([&] { return BridgeProcess() != 0 && BridgeProcess() != previous; }, 8000)) << "round " << round;
+        ASSERT_TRUE(WaitUntil([&] { return BridgeProcess() != 0 && BridgeProcess() != previous; }, 8000)) << "round " << round;
         EXPECT_TRUE(ItunesBridge::WaitText("start", 10000)) << "round " << round << ": the new bridge attaches";
         previous = BridgeProcess();
     }
@@ -75,7 +75,7 @@ TEST_P(HostPluginBridge, SettingsDialogRestartsTheBridgeAndUnloadingEndsIt) {
     ::Sleep(1500);
     EXPECT_EQ(BridgeProcess(), previous) << "Free keeps the bridge";
     module.reset();
-    EXPECT_TRUE(WaitFor([] { return ItunesBridge::Window() == nullptr; }, 8000)) << "unloading ends it";
+    EXPECT_TRUE(WaitUntil([] { return ItunesBridge::Window() == nullptr; }, 8000)) << "unloading ends it";
 }
 
 INSTANTIATE_TEST_SUITE_P(Plugin, HostPluginBridge, ::testing::Values(Arch::Same), StandInArchName);

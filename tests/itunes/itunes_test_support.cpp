@@ -12,8 +12,6 @@ namespace mivola::test {
 
 namespace {
 
-std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
-
 #ifdef _WIN64
 constexpr bool kThis64 = true;
 #else
@@ -32,15 +30,6 @@ bool CopyOut(const char* key, bool identity, void* out, size_t size) {
 
 std::wstring ItunesProgramDir(Arch arch) {
     return arch == Arch::Same ? ModuleDirectory() : OtherArchDirectory() + L"itunes\\";
-}
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (done()) return true;
-        if (::GetTickCount64() >= end) return false;
-        ::Sleep(20);
-    }
 }
 
 void ForgetDeadServers() {
@@ -93,74 +82,38 @@ ItunesRegistration::ItunesRegistration(Arch standInArch)
     : registration_(ItunesProgramDir(standInArch) + L"itunes.exe", TypeLibrary(false), TypeLibrary(true)) {}
 
 bool ItunesStandIn::Start(const std::string& scenario, const std::wstring& extraArgs) {
-    std::wstring scenarioPath = dir_.Path() + L"scenario.txt";
-    if (!WriteFileBytes(scenarioPath, scenario)) return false;
-    std::wstring args = L"--scenario " + Quote(scenarioPath) + L" --log " + Quote(dir_.Path() + L"calls.log");
-    if (!extraArgs.empty()) args += L" " + extraArgs;
-    if (!child_.Start(ItunesProgramDir(arch_) + L"itunes.exe", args)) return false;
-    if (WaitEvent("ready", 0, 20000) < 0) return false;
-    window_ = ::FindWindowW(itunes_sim::kWindowClass, nullptr);
-    return window_ != nullptr;
+    if (!Launch(ItunesProgramDir(arch_) + L"itunes.exe", scenario, extraArgs) || WaitEvent("ready", 0, 20000) < 0)
+        return false;
+    SetWindow(::FindWindowW(itunes_sim::kWindowClass, nullptr));
+    return Window() != nullptr;
 }
 
 void ItunesStandIn::Close() {
-    if (!child_.Running()) return;
-    if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    if (!child_.Wait(10000)) Kill();
+    if (!Running()) return;
+    Post(WM_CLOSE, 0, 0);
+    if (!WaitExit(10000)) Kill();
 }
 
 void ItunesStandIn::Kill() {
-    if (!child_.Running()) return;
-    child_.Kill();
+    if (!Running()) return;
+    StandInProcess::Kill();
     ForgetDeadServers();
 }
 
-bool ItunesStandIn::Quit() { return window_ && ::PostMessageW(window_, itunes_sim::kSimQuit, 0, 0); }
+bool ItunesStandIn::Quit() { return Post(itunes_sim::kSimQuit, 0, 0); }
 
 LRESULT ItunesStandIn::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    // No give-up on a "hung" window: a slow call keeps the stand-in busy on purpose.
     DWORD_PTR answer = 0;
-    if (!window_ || !::SendMessageTimeoutW(window_, message, wParam, lParam, SMTO_NORMAL, 10000, &answer)) return -1;
+    if (!Window() || !::SendMessageTimeoutW(Window(), message, wParam, lParam, SMTO_NORMAL, 10000, &answer)) return -1;
     return static_cast<LRESULT>(answer);
-}
-
-std::vector<std::string> ItunesStandIn::LogLines() const {
-    std::string bytes = ReadFileBytes(dir_.Path() + L"calls.log");
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < bytes.size()) {
-        size_t end = bytes.find('\n', at);
-        if (end == std::string::npos) break;  // a line still being written
-        lines.push_back(bytes.substr(at, end - at));
-        at = end + 1;
-    }
-    return lines;
 }
 
 std::vector<std::string> ItunesStandIn::Events(size_t from) const {
     std::vector<std::string> lines = LogLines();
     std::vector<std::string> events;
-    for (size_t i = from; i < lines.size(); ++i) {
-        size_t space = lines[i].find(' ');
-        events.push_back(space == std::string::npos ? lines[i] : lines[i].substr(space + 1));
-    }
+    for (size_t i = from; i < lines.size(); ++i) events.push_back(EventText(lines[i]));
     return events;
-}
-
-int ItunesStandIn::WaitEvent(const std::string& event, size_t from, DWORD timeoutMs) const {
-    int found = -1;
-    WaitFor(
-        [&] {
-            std::vector<std::string> events = Events(from);
-            for (size_t i = 0; i < events.size(); ++i) {
-                if (events[i] == event) {
-                    found = static_cast<int>(from + i);
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
-    return found;
 }
 
 ItunesBridge::ItunesBridge(const std::string& settings) {
@@ -181,7 +134,7 @@ std::string ItunesBridge::Text() {
 }
 
 bool ItunesBridge::WaitText(const std::string& text, DWORD timeoutMs) {
-    return WaitFor([&] { return Text() == text; }, timeoutMs);
+    return WaitUntil([&] { return Text() == text; }, timeoutMs);
 }
 
 bool ItunesBridge::PostEnd() {
@@ -192,13 +145,5 @@ bool ItunesBridge::PostEnd() {
 bool ReadNowPlaying(NowPlayingRecord& record) { return CopyOut("iTunes", false, &record, sizeof record); }
 
 bool ReadIdentity(BridgeIdentityRecord& record) { return CopyOut("iTunes", true, &record, sizeof record); }
-
-bool IsAllZero(const void* bytes, size_t size) {
-    const unsigned char* p = static_cast<const unsigned char*>(bytes);
-    for (size_t i = 0; i < size; ++i) {
-        if (p[i]) return false;
-    }
-    return true;
-}
 
 }  // namespace mivola::test

@@ -13,15 +13,12 @@
 #include "now_playing_record.h"
 #include "registration.h"
 #include "sim_protocol.h"
-#include "test_support.h"
+#include "stand_in_process.h"
 
 namespace mivola::test {
 
 // Folder with the bridge, the stand-in and its type library of the given architecture.
 std::wstring ItunesProgramDir(Arch arch);
-
-// Polls until done() holds or timeoutMs passes.
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 
 // Ends every bridge and stand-in a failed earlier test may have left running.
 void EndStrays();
@@ -40,7 +37,7 @@ private:
     itunes_sim::ScopedRegistration registration_;
 };
 
-class ItunesStandIn {
+class ItunesStandIn : public StandInProcess {
 public:
     explicit ItunesStandIn(Arch arch = Arch::Same) : arch_(arch) {}
     ~ItunesStandIn() { Close(); }
@@ -48,29 +45,24 @@ public:
     bool Start(const std::string& scenario, const std::wstring& extraArgs = std::wstring());
     // Posts the quit; the stand-in announces it, closes its window and ends after its delay.
     bool Quit();
-    bool WaitExit(DWORD timeoutMs) { return child_.Wait(timeoutMs); }
     // Closes the window without an announcement: the class is withdrawn and the program ends.
     // One that does not end is killed.
     void Close();
     // Ends the program at once, as a crash would, and then has COM forget its class.
     void Kill();
-    bool Running() const { return child_.Running(); }
 
-    HWND Window() const { return window_; }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     LRESULT Counter(itunes_sim::Counter counter) const { return Send(itunes_sim::kSimCounter, counter); }
 
-    std::vector<std::string> LogLines() const;
     // Events only (time stamps dropped), from line `from` on.
     std::vector<std::string> Events(size_t from = 0) const;
     // Waits until an event equal to `event` appears at or after line `from`; its index or -1.
-    int WaitEvent(const std::string& event, size_t from = 0, DWORD timeoutMs = 10000) const;
+    int WaitEvent(const std::string& event, size_t from = 0, DWORD timeoutMs = 10000) const {
+        return StandInProcess::WaitEvent(event, from, timeoutMs, Match::Whole);
+    }
 
 private:
     Arch arch_;
-    TempDir dir_;
-    Child child_;
-    HWND window_ = nullptr;
 };
 
 class ItunesBridge {
@@ -100,6 +92,5 @@ private:
 // Copies the bridge's records out; false when their region does not exist.
 bool ReadNowPlaying(NowPlayingRecord& record);
 bool ReadIdentity(BridgeIdentityRecord& record);
-bool IsAllZero(const void* bytes, size_t size);
 
 }  // namespace mivola::test

@@ -31,7 +31,7 @@ TEST_F(BridgeAlone, RunsOnlyWithItsWordAnywhereInTheCommandLine) {
     }
     ItunesBridge bridge;
     ASSERT_TRUE(bridge.Start(L"--x=aZEQ_Plugin_iTunesb"));
-    EXPECT_TRUE(WaitFor([] { return ItunesBridge::Window() != nullptr; })) << "the word inside a longer argument counts";
+    EXPECT_TRUE(WaitUntil([] { return ItunesBridge::Window() != nullptr; })) << "the word inside a longer argument counts";
     EXPECT_TRUE(ItunesBridge::PostEnd());
     ASSERT_TRUE(bridge.Wait(10000));
     EXPECT_EQ(bridge.ExitCode(), 0u);
@@ -50,10 +50,10 @@ TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     ItunesBridge first;
     ULONGLONG started = ::GetTickCount64();
     ASSERT_TRUE(first.Start());
-    ASSERT_TRUE(WaitFor([] { return ItunesBridge::Window() != nullptr; }));
+    ASSERT_TRUE(WaitUntil([] { return ItunesBridge::Window() != nullptr; }));
     EXPECT_EQ(ItunesBridge::Text(), "") << "no text before the first tick";
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && IsAllZero(&record, sizeof record); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }, 3000));
     EXPECT_LT(::GetTickCount64() - started, 2500u) << "the first search tick comes after one second";
 
     // A second bridge ends at once and leaves the first alone.
@@ -78,13 +78,13 @@ TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     EXPECT_EQ(first.ExitCode(), 0u);
     {
         MutexLock lock(reader);
-        EXPECT_TRUE(IsAllZero(reader.View(), kNowPlayingRecordSize));
+        EXPECT_TRUE(AllZero(reader.View(), kNowPlayingRecordSize));
     }
 
     // The single-instance mutex went with it: a new bridge runs.
     ItunesBridge third;
     ASSERT_TRUE(third.Start());
-    EXPECT_TRUE(WaitFor([] { return ItunesBridge::Window() != nullptr; }));
+    EXPECT_TRUE(WaitUntil([] { return ItunesBridge::Window() != nullptr; }));
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(bridge->Start());
         ASSERT_TRUE(ItunesBridge::WaitText("start"));
         NowPlayingRecord record;
-        ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && record.PlayState == 3 && record.Position == 9; }));
+        ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.PlayState == 3 && record.Position == 9; }));
     }
     ItunesStandIn iTunes{GetParam()};
     std::unique_ptr<ItunesBridge> bridge;
@@ -52,7 +52,7 @@ TEST_P(WhileWaiting, TicksInsideAGatherDoNotStartAnother) {
     size_t from = iTunes.LogLines().size();
     ASSERT_EQ(iTunes.Send(kSimSetSlow, 30), 1);
     ASSERT_EQ(iTunes.Send(kSimPoke, PokeTimer), 1);
-    ASSERT_TRUE(WaitFor([&] { return Gathers(iTunes.Events(from)).size() >= 4; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return Gathers(iTunes.Events(from)).size() >= 4; }, 20000));
     ASSERT_EQ(iTunes.Send(kSimPoke, PokeNone), 1);
     ASSERT_EQ(iTunes.Send(kSimSetSlow, 0), 1);
     std::vector<std::string> events = iTunes.Events(from);
@@ -113,7 +113,7 @@ TEST_P(WhileWaiting, QuitAnnouncedInsideAdviseWaitsForTheConnectAndKeepsThePause
     std::vector<std::string> calls = CallsFrom(iTunes, static_cast<size_t>(poked));
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "call get_PlayerState"), 0) << "gathered during the pause";
     BridgeIdentityRecord identity;
-    EXPECT_FALSE(ReadIdentity(identity) && !IsAllZero(&identity, sizeof identity)) << "identity published";
+    EXPECT_FALSE(ReadIdentity(identity) && !AllZero(&identity, sizeof identity)) << "identity published";
     ASSERT_TRUE(bridge->Running());
     ASSERT_TRUE(ItunesBridge::PostEnd());
     ASSERT_TRUE(bridge->Wait(10000));
@@ -138,10 +138,10 @@ TEST_P(WhileWaiting, ItunesWindowGoingInsideAGatherLeavesTheConnectionToIt) {
     NowPlayingRecord record;
     int live = 0;
     for (ULONGLONG end = ::GetTickCount64() + 1500; ::GetTickCount64() < end; ::Sleep(5)) {
-        if (ReadNowPlaying(record) && !IsAllZero(&record, sizeof record)) ++live;
+        if (ReadNowPlaying(record) && !AllZero(&record, sizeof record)) ++live;
     }
     EXPECT_EQ(live, 0) << "reads of a live record after the detach";
-    EXPECT_TRUE(ReadNowPlaying(record) && IsAllZero(&record, sizeof record));
+    EXPECT_TRUE(ReadNowPlaying(record) && AllZero(&record, sizeof record));
     ASSERT_TRUE(bridge->Running());
     ASSERT_TRUE(ItunesBridge::PostEnd());
     ASSERT_TRUE(bridge->Wait(10000));
@@ -154,19 +154,19 @@ TEST_P(WhileWaiting, ItunesKilledInsideACallDoesNotStickTheBridge) {
     // entered after it is set is one to kill iTunes in.
     ASSERT_EQ(iTunes.Send(kSimSetSlow, 3000), 1);
     size_t from = iTunes.LogLines().size();
-    ASSERT_TRUE(WaitFor([&] { return !CallsFrom(iTunes, from).empty(); }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !CallsFrom(iTunes, from).empty(); }, 10000));
     ::Sleep(300);
     iTunes.Kill();
     ASSERT_TRUE(ItunesBridge::WaitText("end", 15000)) << ItunesBridge::Text();
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && IsAllZero(&record, sizeof record); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }, 3000));
     BridgeIdentityRecord identity;
     EXPECT_FALSE(ReadIdentity(identity));
 
     ItunesStandIn again(arch());
     ASSERT_TRUE(again.Start(kScenario));
     ASSERT_TRUE(ItunesBridge::WaitText("start", 10000)) << ItunesBridge::Text();
-    EXPECT_TRUE(WaitFor([&] { return ReadNowPlaying(record) && record.PlayState == 3; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.PlayState == 3; }, 5000));
     EXPECT_TRUE(bridge->Running());
 }
 

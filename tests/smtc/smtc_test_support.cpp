@@ -1,6 +1,5 @@
 #include "smtc_test_support.h"
 
-#include <sstream>
 
 #include "scenario.h"
 #include "smtc_paths.h"
@@ -61,10 +60,7 @@ bool SmtcStandIn::SetScenario(const std::string& scenario, std::string* error) {
 
 std::vector<std::string> SmtcStandIn::LogLines() const {
     std::vector<std::string> lines;
-    std::istringstream in(ReadFileBytes(logPath_));
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& line : CompleteLines(ReadFileBytes(logPath_))) {
         size_t space = line.find(' ');
         lines.push_back(space == std::string::npos ? line : line.substr(space + 1));
     }

@@ -26,15 +26,6 @@ constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154);
 constexpr HRESULT kIllegalStateChange = static_cast<HRESULT>(0x8000000D);
 constexpr bool kThis64 = sizeof(void*) == 8;
 
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
-    ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (::GetTickCount64() >= end) return false;
-        ::Sleep(20);
-    }
-    return true;
-}
-
 class SmtcStandInTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ::RoInitialize(RO_INIT_MULTITHREADED); }
@@ -399,7 +390,7 @@ TEST_F(SmtcStandInTest, SessionsVanishBetweenCallsAndScenariosChangeWhileClients
     EXPECT_EQ(status, kPlaybackPaused);
     EXPECT_EQ(Current(manager.get()).get(), music.get());
     com_ptr<IPlaybackInfo> later;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(WaitUntil(
         [&] {
             int32_t now = 0;
             return SUCCEEDED(music->GetPlaybackInfo(later.put())) && SUCCEEDED(later->get_PlaybackStatus(&now)) &&

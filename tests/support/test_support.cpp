@@ -243,4 +243,63 @@ std::string ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
+std::vector<std::string> CompleteLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    size_t pos = 0, end;
+    while ((end = bytes.find('\n', pos)) != std::string::npos) {
+        lines.push_back(bytes.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs) {
+    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (done()) return true;
+        if (::GetTickCount64() >= until) return false;
+        ::Sleep(pollMs);
+    }
+}
+
+std::vector<WatchRound> ParseWatchRounds(const std::string& output) {
+    std::vector<WatchRound> rounds;
+    for (std::string line : CompleteLines(output + "\n")) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("round ", 0) == 0) rounds.emplace_back();
+        if (rounds.empty() || line.rfind("text ", 0) != 0) continue;
+        size_t n = std::stoul(line.substr(5));
+        if (n >= 5) continue;
+        size_t colon = line.find(": ");
+        rounds.back().text[n] = colon == std::string::npos ? "untouched" : line.substr(colon + 2);
+    }
+    return rounds;
+}
+
+bool AllZero(const void* bytes, size_t size) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    for (size_t i = 0; i < size; ++i)
+        if (p[i]) return false;
+    return true;
+}
+
+std::wstring FromCp932(const char* bytes, size_t capacity) {
+    int length = 0;
+    while (static_cast<size_t>(length) < capacity && bytes[length]) ++length;
+    if (length == 0) return std::wstring();
+    int n = ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, length, nullptr, 0);
+    if (n <= 0) return L"<invalid CP932>";
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(932, 0, bytes, length, &text[0], n);
+    return text;
+}
+
+std::string Cp932(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int n = ::WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) ::WideCharToMultiByte(932, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
 }  // namespace mivola::test

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "unique_handle.h"
 
@@ -105,6 +107,24 @@ private:
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
+// The '\n'-ended lines of a text, without their ends; a last line still being written is left out.
+std::vector<std::string> CompleteLines(const std::string& bytes);
+
+// Polls every pollMs until done() holds or timeoutMs passes.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000, DWORD pollMs = 20);
+
+// One round of the host stand-in's "--watch" output: text[n] is setting n's text, or
+// "untouched" when the request left the buffer as it was.
+struct WatchRound {
+    std::vector<std::string> text{5};
+};
+std::vector<WatchRound> ParseWatchRounds(const std::string& output);
+
+bool AllZero(const void* bytes, size_t size);
+// Text of a code page 932 field (up to its first NUL); "<invalid CP932>" when it is not CP932.
+std::wstring FromCp932(const char* bytes, size_t capacity);
+// Code page 932 bytes of a text.
+std::string Cp932(const std::wstring& text);
 
 }  // namespace mivola::test
 

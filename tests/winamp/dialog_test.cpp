@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "interval_dialog_checks.h"
 #include "sim_protocol.h"
 #include "stand_in.h"
 
@@ -15,51 +16,10 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"ZEQ用プラグイン設定";
 
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    wchar_t title[64] = L"";
-    ::GetWindowTextW(window, title, 64);
-    if (pid == search->processId && std::wstring(title) == kTitle) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Asks the player to open the bridge's configuration and returns the dialog once it is up.
 HWND OpenDialog(const StandIn& s) {
     if (!s.Post(WM_COMMAND, winamp_sim::kConfigCommandBase, 0) || s.WaitEvent("config 0 begin") < 0) return nullptr;
-    for (int i = 0; i < 500; ++i) {
-        Search search{s.ProcessId(), nullptr};
-        ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found && ::GetDlgItem(search.found, IDOK)) return search.found;
-        ::Sleep(20);
-    }
-    return nullptr;
-}
-
-LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
-    return static_cast<LRESULT>(result);
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[256] = L"";
-    SendTo(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-BOOL CALLBACK CollectTexts(HWND child, LPARAM lParam) {
-    *reinterpret_cast<std::wstring*>(lParam) += TextOf(child) + L"|";
-    return TRUE;
+    return WaitProcessDialog(s.ProcessId(), kTitle, IDOK);
 }
 
 // The log lines of one configuration: timer restarted after the dialog closed.
@@ -83,20 +43,7 @@ TEST(WinampDialog, ShowsClampedIntervalTextsAndLimits) {
     ASSERT_TRUE(s.Start(""));
     HWND dialog = OpenDialog(s);
     ASSERT_NE(dialog, nullptr);
-    HWND field = ::GetDlgItem(dialog, 1000);
-    HWND spin = ::GetDlgItem(dialog, 1001);
-    ASSERT_NE(field, nullptr);
-    ASSERT_NE(spin, nullptr);
-    EXPECT_EQ(TextOf(field), L"9999");
-    EXPECT_EQ(SendTo(field, EM_GETLIMITTEXT, 0, 0), 4);
-    EXPECT_EQ(SendTo(spin, UDM_GETRANGE, 0, 0), MAKELONG(9999, 10));
-    EXPECT_EQ(reinterpret_cast<HWND>(SendTo(spin, UDM_GETBUDDY, 0, 0)), field);
-    std::wstring texts = L"|";
-    ::EnumChildWindows(dialog, CollectTexts, reinterpret_cast<LPARAM>(&texts));
-    EXPECT_NE(texts.find(L"|情報を取得する間隔(&T)|"), std::wstring::npos) << Narrow(texts);
-    EXPECT_NE(texts.find(L"|ms|"), std::wstring::npos) << Narrow(texts);
-    EXPECT_EQ(TextOf(::GetDlgItem(dialog, IDOK)), L"OK");
-    EXPECT_EQ(TextOf(::GetDlgItem(dialog, IDCANCEL)), L"キャンセル");
+    ExpectIntervalDialog(dialog, L"9999");
     EXPECT_EQ(::GetParent(dialog), s.Window()) << "owned by the main window";
     SendTo(::GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     ExpectTimerRestartedWith(s, "9999");

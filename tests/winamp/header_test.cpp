@@ -33,7 +33,7 @@ TEST(BridgeModule, ExportsHeaderRecordWithShiftJisDescription) {
     EXPECT_EQ(header->version, 0x10);
     ASSERT_NE(header->description, nullptr);
     const std::wstring description = L"ZEQ メディア情報取得プラグイン for Winamp Ver.1.0.0";
-    EXPECT_EQ(std::string(header->description), ToCp932(description));
+    EXPECT_EQ(std::string(header->description), Cp932(description));
     EXPECT_EQ(FromCp932(header->description, 256), description);
     EXPECT_NE(header->init, nullptr);
     EXPECT_NE(header->config, nullptr);

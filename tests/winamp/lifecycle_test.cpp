@@ -36,7 +36,7 @@ TEST(WinampLifecycle, InitPublishesIdentityAndQuitUndoesEverything) {
     ASSERT_TRUE(ReadIdentity(id));
     EXPECT_EQ(::CompareStringOrdinal(id.ModulePath, -1, s.BridgePath().c_str(), -1, TRUE), CSTR_EQUAL)
         << Narrow(id.ModulePath);
-    EXPECT_EQ(std::string(id.Description), ToCp932(L"Winamp用 Ver 1.0.0"));
+    EXPECT_EQ(std::string(id.Description), Cp932(L"Winamp用 Ver 1.0.0"));
     EXPECT_TRUE(AllZero(id.Description + std::strlen(id.Description), sizeof id.Description - std::strlen(id.Description)));
     EXPECT_EQ(std::wstring(id.PlayerVersion), L"5.9.2 テスト版");
 

@@ -9,11 +9,11 @@
 
 #include "bridge_identity_record.h"
 #include "now_playing_record.h"
-#include "test_support.h"
+#include "stand_in_process.h"
 
 namespace mivola::test {
 
-class StandIn {
+class StandIn : public StandInProcess {
 public:
     // arch picks the pair of stand-in and bridge (always of one architecture).
     explicit StandIn(Arch arch = Arch::Same);
@@ -27,35 +27,20 @@ public:
     // Starts with the scenario text and waits until every plug-in is initialised.
     bool Start(const std::string& scenario);
     // WM_CLOSE, then waits for the process to end.
-    bool Close();
-    // Ends the process at once, as a crash would: nothing of the plug-in's quit runs.
-    void Kill() { child_.Kill(); }
+    bool Close() { return StandInProcess::Close(20000); }
     // Makes the player hang inside the query (wParam, id) the next time it is asked, and waits
     // until it does; false when it does not happen.
     bool StallAt(WPARAM wParam, LPARAM id);
 
-    HWND Window() const { return window_; }
-    DWORD ProcessId() const { return child_.Id(); }
-    // A message to the stand-in's window with a generous time-out; false when it does not answer.
-    bool Send(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) const;
-    bool Post(UINT message, WPARAM wParam, LPARAM lParam) const;
     bool ForceAnswer(WPARAM wParam, LPARAM id, LRESULT answer) const;
     bool Control(WPARAM action) const;
     LRESULT TickCount() const;
     // Waits until n more plug-in timer messages have passed through the window.
     bool WaitTicks(LRESULT n) const;
 
-    std::vector<std::string> LogLines() const;
-    // Index of the first line from `from` whose event starts with `prefix`; -1 if none yet.
-    int FindEvent(const std::string& prefix, size_t from = 0) const;
-    int WaitEvent(const std::string& prefix, size_t from = 0, DWORD timeoutMs = 20000) const;
-
 private:
     Arch arch_;
-    TempDir dir_;
     std::wstring plugins_;
-    Child child_;
-    HWND window_ = nullptr;
 };
 
 // The event part of a log line (after the time stamp) and its query list ("" if none).
@@ -65,9 +50,5 @@ std::string QueriesOf(const std::string& line);
 // Copies the bridge's records out of their regions; false when no bridge created them.
 bool ReadNowPlaying(NowPlayingRecord& record);
 bool ReadIdentity(BridgeIdentityRecord& record);
-
-// Text of a CP932 field, and the CP932 bytes of a text.
-std::wstring FromCp932(const char* bytes, size_t capacity);
-std::string ToCp932(const std::wstring& text);
 
 }  // namespace mivola::test

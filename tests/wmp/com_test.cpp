@@ -173,7 +173,7 @@ TEST_F(ComServer, IdentityRecordFromLoadToUnload) {
     BridgeIdentityRecord record;
     ASSERT_TRUE(ReadWmpIdentity(record));
     EXPECT_EQ(_wcsicmp(record.ModulePath, path.c_str()), 0) << Narrow(record.ModulePath);
-    EXPECT_EQ(FromCp932Bytes(record.Description, sizeof record.Description), L"WMP用 Ver 1.0.2");
+    EXPECT_EQ(FromCp932(record.Description, sizeof record.Description), L"WMP用 Ver 1.0.2");
     EXPECT_EQ(record.PlayerVersion[0], L'\0') << "no core yet";
     // A reader that holds the region sees it zeroed when the module goes.
     mivola::SharedRegion held;

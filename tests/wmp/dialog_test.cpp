@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "interval_dialog_checks.h"
 #include "sim_protocol.h"
 #include "wmp_stand_in.h"
 
@@ -16,53 +17,10 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"ZEQ用プラグイン設定";
 
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    if (pid != search->processId) return TRUE;
-    // The stored title, without a message (GetWindowText would send one to this process's windows).
-    wchar_t title[64] = L"";
-    ::InternalGetWindowText(window, title, 64);
-    if (std::wstring(title) == kTitle && ::IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND OpenDialog(const WmpStandIn& s) {
     size_t from = s.LogLines().size();
     if (!s.Send(wmp_sim::kSimConfig, 0, 0) || s.WaitEvent("config 0 begin", from) < 0) return nullptr;
-    for (int i = 0; i < 500; ++i) {
-        Search search{s.ProcessId(), nullptr};
-        ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found && ::GetDlgItem(search.found, IDOK)) return search.found;
-        ::Sleep(20);
-    }
-    return nullptr;
-}
-
-LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
-    return static_cast<LRESULT>(result);
-}
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[256] = L"";
-    SendTo(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-BOOL CALLBACK CollectTexts(HWND child, LPARAM lParam) {
-    *reinterpret_cast<std::wstring*>(lParam) += TextOf(child) + L"|";
-    return TRUE;
+    return WaitProcessDialog(s.ProcessId(), kTitle, IDOK);
 }
 
 // Clicks a button and waits for DisplayPropertyPage to return.
@@ -73,7 +31,7 @@ bool Click(const WmpStandIn& s, HWND dialog, int id) {
     int end = -1;
     std::vector<std::string> lines = s.LogLines();
     for (size_t i = from; i < lines.size(); ++i)
-        if (WmpEventOf(lines[i]) == "config 0 end hr=0x0") end = static_cast<int>(i);
+        if (EventText(lines[i]) == "config 0 end hr=0x0") end = static_cast<int>(i);
     return end >= 0 && !::IsWindow(dialog);
 }
 
@@ -119,20 +77,7 @@ TEST(WmpDialog, ShowsItsControlsTextsAndLimits) {
     ASSERT_TRUE(s.Start(kPlaying));
     HWND dialog = OpenDialog(s);
     ASSERT_NE(dialog, nullptr);
-    HWND field = ::GetDlgItem(dialog, 1000);
-    HWND spin = ::GetDlgItem(dialog, 1001);
-    ASSERT_NE(field, nullptr);
-    ASSERT_NE(spin, nullptr);
-    EXPECT_EQ(TextOf(field), L"250");
-    EXPECT_EQ(SendTo(field, EM_GETLIMITTEXT, 0, 0), 4);
-    EXPECT_EQ(SendTo(spin, UDM_GETRANGE, 0, 0), MAKELONG(9999, 10));
-    EXPECT_EQ(reinterpret_cast<HWND>(SendTo(spin, UDM_GETBUDDY, 0, 0)), field);
-    std::wstring texts = L"|";
-    ::EnumChildWindows(dialog, CollectTexts, reinterpret_cast<LPARAM>(&texts));
-    EXPECT_NE(texts.find(L"|情報を取得する間隔(&T)|"), std::wstring::npos) << Narrow(texts);
-    EXPECT_NE(texts.find(L"|ms|"), std::wstring::npos) << Narrow(texts);
-    EXPECT_EQ(TextOf(::GetDlgItem(dialog, IDOK)), L"OK");
-    EXPECT_EQ(TextOf(::GetDlgItem(dialog, IDCANCEL)), L"キャンセル");
+    ExpectIntervalDialog(dialog, L"250");
     EXPECT_EQ(::GetWindow(dialog, GW_OWNER), s.Window()) << "owned by the player's window";
     EXPECT_TRUE(Click(s, dialog, IDCANCEL));
     EXPECT_TRUE(s.Close());

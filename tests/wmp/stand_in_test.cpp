@@ -91,7 +91,7 @@ TEST_P(WmpStandInTest, RecordsAreAllZeroWithoutACoreAndFullWithOne) {
     BridgeIdentityRecord id;
     ASSERT_TRUE(ReadWmpIdentity(id));
     EXPECT_EQ(_wcsicmp(id.ModulePath, s.BridgePath().c_str()), 0) << Narrow(id.ModulePath);
-    EXPECT_EQ(FromCp932Bytes(id.Description, sizeof id.Description), L"WMP用 Ver 1.0.2");
+    EXPECT_EQ(FromCp932(id.Description, sizeof id.Description), L"WMP用 Ver 1.0.2");
     EXPECT_EQ(id.PlayerVersion[0], L'\0');
 
     ASSERT_TRUE(s.Send(wmp_sim::kSimSetCore, 1, 0));
@@ -355,7 +355,7 @@ TEST_P(WmpStandInTest, GettersThatFailLeaveNothingOfTheirOutValues) {
 std::vector<std::string> CallsOfOneTick(const std::vector<std::string>& lines) {
     std::vector<std::string> calls;
     for (const std::string& line : lines) {
-        std::string e = WmpEventOf(line);
+        std::string e = EventText(line);
         if (e.rfind("call 0 ", 0) == 0) calls.push_back(e.substr(7));
     }
     // The second complete tick: from a get_playState to the next one.
@@ -409,7 +409,7 @@ TEST_P(WmpStandInTest, SetCoreNullAndDestructionDuringASlowTick) {
     std::vector<std::string> lines = s.LogLines();
     int lastNull = -1, releaseEnd = -1, coreGone = -1, lastCall = -1, callsAfterNull = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
-        std::string e = WmpEventOf(lines[i]);
+        std::string e = EventText(lines[i]);
         EXPECT_EQ(e.find("call-after-release"), std::string::npos) << e;
         if (e == "setcore 0 null hr=0x0") lastNull = static_cast<int>(i);
         if (e.rfind("release 0 end", 0) == 0) releaseEnd = static_cast<int>(i);
@@ -435,26 +435,6 @@ MIVOLA_BOTH_ARCHES(WmpStandInTest);
 
 // --- End to end with the host stand-in --------------------------------------------------------
 
-struct Round {
-    std::vector<std::string> text{5};
-};
-
-std::vector<Round> ParseRounds(const std::string& output) {
-    std::vector<Round> rounds;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("round ", 0) == 0) rounds.emplace_back();
-        if (rounds.empty() || line.rfind("text ", 0) != 0) continue;
-        size_t n = std::stoul(line.substr(5));
-        if (n >= 5) continue;
-        size_t colon = line.find(": ");
-        rounds.back().text[n] = colon == std::string::npos ? "untouched" : line.substr(colon + 2);
-    }
-    return rounds;
-}
-
 // The host stand-in of either architecture with that architecture's Mivola.zeqp; the bridge in
 // the stand-in of this architecture.
 class CustomAttributesEndToEnd : public WithPeer {};
@@ -478,9 +458,9 @@ TEST_P(CustomAttributesEndToEnd, TemplatesShowThePlayersValuesUpToAnEmptyName) {
     ChildResult watch = RunChild(host + L"zeqhost.exe", L"--watch 3 \"" + host + L"Mivola.zeqp\"", 60000, host);
     EXPECT_TRUE(s.Close());
     ASSERT_TRUE(watch.finished) << watch.output;
-    std::vector<Round> rounds = ParseRounds(watch.output);
+    std::vector<WatchRound> rounds = ParseWatchRounds(watch.output);
     ASSERT_EQ(rounds.size(), 3u) << watch.output;
-    const Round& last = rounds.back();
+    const WatchRound& last = rounds.back();
     EXPECT_EQ(last.text[1], "2003|bar|Song A|7") << watch.output;
     EXPECT_EQ(last.text[2], "[][]Song A") << "an empty name ends the request: Bar is never asked";
     EXPECT_EQ(last.text[3], "[][2003]") << "names compare without ASCII case";

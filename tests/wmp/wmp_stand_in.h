@@ -11,7 +11,7 @@
 
 #include "bridge_identity_record.h"
 #include "now_playing_record.h"
-#include "test_support.h"
+#include "stand_in_process.h"
 
 namespace mivola::test {
 
@@ -23,55 +23,34 @@ DWORD RunRegsvr32(Arch arch, const std::wstring& path, bool unregister);
 // the WMP tests' folder of that build tree).
 std::wstring WmpProgramDirectory(Arch arch);
 
-class WmpStandIn {
+class WmpStandIn : public StandInProcess {
 public:
     explicit WmpStandIn(Arch arch = Arch::Same);
     ~WmpStandIn();
-    WmpStandIn(const WmpStandIn&) = delete;
-    WmpStandIn& operator=(const WmpStandIn&) = delete;
 
     void WriteSettings(const std::string& ini);
     std::string ReadTiming() const;  // "Main"/"Timing", or "<none>"
-    std::wstring BridgePath() const { return dir_.Path() + L"ZEQ_Mivola_WMP.dll"; }
-    const std::wstring& Folder() const { return dir_.Path(); }
+    std::wstring BridgePath() const { return Folder() + L"ZEQ_Mivola_WMP.dll"; }
 
     // Registers the private bridge, starts the stand-in with the scenario and waits for "ready".
     bool Start(const std::string& scenario);
     // WM_CLOSE, then waits for the process to end with exit code 0.
-    bool Close(DWORD timeoutMs = 60000);
-    bool Running() const { return child_.Running(); }
-    // Ends the stand-in at once, as a crash would: the bridge inside dies with it.
-    void Kill() { child_.Kill(); }
+    bool Close(DWORD timeoutMs = 60000) { return StandInProcess::Close(timeoutMs); }
 
-    DWORD ProcessId() const { return child_.Id(); }
-    HWND Window() const { return window_; }
-    bool Send(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result = nullptr) const;
-    bool Post(UINT message, WPARAM wParam, LPARAM lParam) const;
     long CallCount() const;
     // Waits until n ticks have started after the call (so that at least n - 1 ran whole after it).
     bool WaitTicks(long n, DWORD timeoutMs = 20000) const;
 
-    std::vector<std::string> LogLines() const;
-    int FindEvent(const std::string& prefix, size_t from = 0) const;
-    int WaitEvent(const std::string& prefix, size_t from = 0, DWORD timeoutMs = 20000) const;
-
 private:
     Arch arch_;
-    TempDir dir_;
-    Child child_;
-    HWND window_ = nullptr;
     bool registered_ = false;
 };
 
-// The event part of a log line (after the time stamp) and the time stamp.
-std::string WmpEventOf(const std::string& line);
+// The time stamp of a log line.
 long long WmpTimeOf(const std::string& line);
 
 // The bridge's records, copied out of their regions; false when no bridge created them.
 bool ReadWmpNowPlaying(NowPlayingRecord& record);
 bool ReadWmpIdentity(BridgeIdentityRecord& record);
-bool AllZero(const void* bytes, size_t size);
-
-std::wstring FromCp932Bytes(const char* bytes, size_t capacity);
 
 }  // namespace mivola::test

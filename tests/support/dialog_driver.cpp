@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "plugin_test_support.h"
+#include "test_support.h"
 
 namespace mivola::test {
 
@@ -11,11 +11,19 @@ namespace {
 struct Search {
     std::wstring title;
     HWND found = nullptr;
+    DWORD processId = 0;  // 0: any (the windows of one thread are searched)
+    int controlId = 0;    // 0: none needed
 };
 
 BOOL CALLBACK FindTitled(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<Search*>(lParam);
     if (!::IsWindowVisible(window)) return TRUE;
+    if (search->processId) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        if (pid != search->processId) return TRUE;
+    }
+    if (search->controlId && !::GetDlgItem(window, search->controlId)) return TRUE;
     // The stored title, without a message: GetWindowText sends WM_GETTEXT to windows of this
     // process and would wait as long as their thread does not pump.
     wchar_t title[256] = L"";
@@ -59,7 +67,7 @@ DialogThread::~DialogThread() {
 }
 
 HWND DialogThread::WaitWindow(const std::wstring& title, DWORD timeoutMs) const {
-    Search search{title, nullptr};
+    Search search{title};
     WaitUntil(
         [&] {
             ::EnumThreadWindows(threadId_, FindTitled, reinterpret_cast<LPARAM>(&search));
@@ -77,6 +85,17 @@ bool DialogThread::Finish(DWORD timeoutMs) {
     return true;
 }
 
+HWND WaitProcessDialog(DWORD processId, const std::wstring& title, int controlId, DWORD timeoutMs) {
+    Search search{title, nullptr, processId, controlId};
+    WaitUntil(
+        [&] {
+            ::EnumWindows(FindTitled, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
 LRESULT SendTo(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 10000, &result);
@@ -87,6 +106,19 @@ std::wstring TextOf(HWND window) {
     wchar_t text[2048] = L"";
     SendTo(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+namespace {
+BOOL CALLBACK CollectTexts(HWND child, LPARAM lParam) {
+    *reinterpret_cast<std::wstring*>(lParam) += TextOf(child) + L"|";
+    return TRUE;
+}
+}  // namespace
+
+std::wstring ControlTexts(HWND window) {
+    std::wstring texts;
+    ::EnumChildWindows(window, CollectTexts, reinterpret_cast<LPARAM>(&texts));
+    return texts;
 }
 
 std::wstring ItemText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }

@@ -37,6 +37,12 @@ private:
     bool joined_ = false;
 };
 
+// The visible top-level window of another process with this title and a control with this id,
+// once it is up; null on time-out.
+HWND WaitProcessDialog(DWORD processId, const std::wstring& title, int controlId, DWORD timeoutMs = 10000);
+// The texts of a window's controls, each followed by "|".
+std::wstring ControlTexts(HWND window);
+
 // SendMessage that gives up after 10 s instead of hanging the test.
 LRESULT SendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 std::wstring TextOf(HWND window);
