@@ -115,8 +115,9 @@ TEST_P(Attached, AttachesWithinASecondAndPublishesItsIdentity) {
     ULONGLONG shown = ::GetTickCount64();
     ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && record.Magic == kRecordMagic; }, 5000));
     ULONGLONG attachedAfter = ::GetTickCount64() - shown;
-    // One search period, plus the connection itself.
-    EXPECT_LT(attachedAfter, 1800u);
+    // One search period, plus the connection itself, which takes over a second of its own on a
+    // loaded machine; a bridge that searched only after a pause of several seconds fails.
+    EXPECT_LT(attachedAfter, 4000u);
     EXPECT_EQ(ItunesBridge::Text(), "start");
 
     BridgeIdentityRecord identity, expected;

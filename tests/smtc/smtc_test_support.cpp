@@ -55,7 +55,9 @@ bool SmtcStandIn::SetScenario(const std::string& scenario, std::string* error) {
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file || !::SetFileTime(file.get(), nullptr, nullptr, &ft)) return false;
     }
-    return ::MoveFileExW(temp.c_str(), scenarioPath_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    // The stand-in may be reading the old file at this moment; the replacement then waits for it.
+    return WaitUntil([&] { return ::MoveFileExW(temp.c_str(), scenarioPath_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE; },
+                     2000);
 }
 
 std::vector<std::string> SmtcStandIn::LogLines() const {
