@@ -131,8 +131,13 @@ void GatherRecord(IWMPCore* core, NowPlayingRecord& record, AttributeExchange* e
     record.Magic = kRecordMagic;
     record.Version = kVersionWmp;
     // A failed query is state 0, whatever the core left in its out value.
-    WMPPlayState state = wmppsUndefined;
-    if (FAILED(core->get_playState(&state))) state = wmppsUndefined;
+    WMPPlayState answer = wmppsUndefined;
+    if (FAILED(core->get_playState(&answer))) answer = wmppsUndefined;
+    // A core may answer a value outside the enumeration; reading that as the enum type is
+    // undefined, so its bytes are taken as the integer they are.
+    int32_t state = 0;
+    static_assert(sizeof answer == sizeof state, "WMPPlayState is a 32-bit value");
+    std::memcpy(&state, &answer, sizeof state);
     record.PlayState = static_cast<uint16_t>(state);
 
     com_ptr<IWMPMedia> media;
