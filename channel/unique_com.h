@@ -111,4 +111,24 @@ void keep_if_succeeded(HRESULT hr, com_ptr<T>& p) {
     if (FAILED(hr)) p.detach();
 }
 
+// The calling thread's membership of a COM apartment, from CoInitializeEx to CoUninitialize.
+// Every successful initialisation (S_FALSE, already initialised, included) is paired with one
+// uninitialisation; a failed one (another apartment model) leaves nothing to undo. Declare it
+// before the COM references it outlives, so that they are released first.
+class [[nodiscard]] ComApartment {
+public:
+    explicit ComApartment(DWORD model) : result_(::CoInitializeEx(nullptr, model)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+    HRESULT Result() const { return result_; }
+    bool Joined() const { return SUCCEEDED(result_); }
+
+private:
+    HRESULT result_;
+};
+
 }  // namespace mivola

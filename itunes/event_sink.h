@@ -13,7 +13,7 @@ namespace mivola::itunes {
 
 class ITunesEventSink final : public IDispatch {
 public:
-    // The sink starts with no reference; the first QueryInterface gives it one.
+    // The sink starts with one reference, its creator's, handed over with com_ptr::attach.
     ITunesEventSink(HWND window, UINT iTunesEndMessage);
     ITunesEventSink(const ITunesEventSink&) = delete;
     ITunesEventSink& operator=(const ITunesEventSink&) = delete;
@@ -33,7 +33,7 @@ public:
 private:
     ~ITunesEventSink() = default;
 
-    LONG references_ = 0;
+    LONG references_ = 1;
     com_ptr<ITypeInfo> typeInfo_;
     HWND window_;
     UINT iTunesEnd_;

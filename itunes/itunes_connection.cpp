@@ -7,12 +7,9 @@
 
 namespace mivola::itunes {
 
-ITunesConnection::ITunesConnection() : comInit_(::CoInitialize(nullptr)) {}
+ITunesConnection::ITunesConnection() = default;
 
-ITunesConnection::~ITunesConnection() {
-    app_.reset();
-    if (SUCCEEDED(comInit_)) ::CoUninitialize();
-}
+ITunesConnection::~ITunesConnection() = default;
 
 bool ITunesConnection::Connect(HWND window, UINT iTunesEndMessage, wchar_t (&playerVersion)[kPlayerVersionCapacity]) {
     playerVersion[0] = L'\0';
@@ -34,7 +31,8 @@ bool ITunesConnection::Connect(HWND window, UINT iTunesEndMessage, wchar_t (&pla
     container.reset();
     if (FAILED(lastResult_)) return false;
 
-    ITunesEventSink* sink = new (std::nothrow) ITunesEventSink(window, iTunesEndMessage);
+    com_ptr<ITunesEventSink> sink;
+    sink.attach(new (std::nothrow) ITunesEventSink(window, iTunesEndMessage));
     if (!sink) {
         lastResult_ = E_OUTOFMEMORY;
         return false;
@@ -49,12 +47,8 @@ bool ITunesConnection::Connect(HWND window, UINT iTunesEndMessage, wchar_t (&pla
 
     com_ptr<IUnknown> sinkUnknown;
     lastResult_ = sink->QueryInterface(IID_IUnknown, sinkUnknown.put_void());
-    if (FAILED(lastResult_)) {
-        // Still without a reference: one round trip of the count frees it.
-        sink->AddRef();
-        sink->Release();
-        return false;
-    }
+    sink.reset();
+    if (FAILED(lastResult_)) return false;
     DWORD cookie = 0;
     lastResult_ = point->Advise(sinkUnknown.get(), &cookie);
     return SUCCEEDED(lastResult_);

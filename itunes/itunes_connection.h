@@ -28,9 +28,9 @@ public:
     bool Connect(HWND window, UINT iTunesEndMessage, wchar_t (&playerVersion)[kPlayerVersionCapacity]);
 
 private:
+    ComApartment apartment_{COINIT_APARTMENTTHREADED};  // first, so that it ends last
     HRESULT lastResult_ = S_OK;
     com_ptr<IiTunes> app_;
-    HRESULT comInit_;
 };
 
 }  // namespace mivola::itunes

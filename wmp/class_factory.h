@@ -9,6 +9,7 @@
 #include "mivola_wmp_plugin.h"
 #include "module.h"
 #include "scoped_lock.h"
+#include "unique_com.h"
 
 namespace mivola::wmp {
 
@@ -46,13 +47,11 @@ public:
         if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
         MivolaWmpPlugin* plugin = MivolaWmpPlugin::Create(outer);
         if (!plugin) return E_OUTOFMEMORY;
-        // Reference count 0: one reference for the query, dropped again after it, so a failed
-        // query destroys the object (worker stopped, regions closed, lock count back).
-        IUnknown* inner = plugin->Inner();
-        inner->AddRef();
-        HRESULT hr = inner->QueryInterface(riid, ppv);
-        inner->Release();
-        return hr;
+        // The object comes with its creator's reference; it goes when the query is done, so a
+        // failed query destroys the object (worker stopped, regions closed, lock count back).
+        com_ptr<IUnknown> inner;
+        inner.attach(plugin->Inner());
+        return inner->QueryInterface(riid, ppv);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
         if (lock) LockModule();

@@ -16,8 +16,9 @@ namespace mivola::wmp {
 
 class MivolaWmpPlugin final : public IWMPPluginUI {
 public:
-    // Creates an object (reference count 0) with its worker running; null when it cannot be
-    // allocated or its worker cannot start. `outer` non-null creates it aggregated.
+    // Creates an object with its worker running and one reference, the caller's, on Inner();
+    // null when it cannot be allocated or its worker cannot start. `outer` non-null creates it
+    // aggregated.
     static MivolaWmpPlugin* Create(IUnknown* outer);
     // The non-delegating IUnknown: the object's own identity (the outer object's inner one).
     IUnknown* Inner() { return &inner_; }
@@ -57,7 +58,7 @@ private:
     static void StoreInterval(void* self, UINT intervalMs);
 
     // The object's state; the core's guard, the inner unknown and the worker's handle follow.
-    LONG refs_ = 0;                   // plain count: AddRef/Release come from the player's thread only
+    LONG refs_ = 1;                   // the creator's; plain count: AddRef/Release come from the player's thread only
     std::atomic<UINT> interval_{1000};  // 10..9999 ms, read by the worker before every wait
     com_ptr<IWMPCore> core_;          // one reference held; swapped only under coreLock_
     std::atomic<LONG> stop_{0};       // set to 1 by the destructor

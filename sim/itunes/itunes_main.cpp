@@ -46,6 +46,7 @@
 #include "registration.h"
 #include "scenario.h"
 #include "sim_protocol.h"
+#include "unique_com.h"
 
 using namespace itunes_sim;
 
@@ -154,7 +155,7 @@ int WatchBridge(long seconds) {
 }
 
 int Run(const Scenario& scenario, const std::wstring& logPath, bool registerClass) {
-    HRESULT init = ::CoInitialize(nullptr);
+    mivola::ComApartment apartment(COINIT_APARTMENTTHREADED);
     Player player(scenario);
     g_app.player = &player;
     if (!player.OpenLog(logPath)) {
@@ -216,7 +217,6 @@ int Run(const Scenario& scenario, const std::wstring& logPath, bool registerClas
     g_app.application = nullptr;
     ReleaseTypeLibrary();
     player.Log("exit");
-    if (SUCCEEDED(init)) ::CoUninitialize();
     return code;
 }
 

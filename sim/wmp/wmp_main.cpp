@@ -110,13 +110,12 @@ DWORD WINAPI PluginThread(void* param) {
     const std::string n = std::to_string(slot.index);
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's message queue
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    mivola::ComApartment apartment(COINIT_APARTMENTTHREADED);  // ends after every reference below
     mivola::com_ptr<IWMPPluginUI> plugin;
     HRESULT hr = ::CoCreateInstance(slot.clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWMPPluginUI), plugin.put_void());
     if (FAILED(hr) || !plugin) {
         Log("load " + n + " " + Utf8(slot.clsidText) + " failed " + HrText(hr));
         ::SetEvent(slot.ready.get());
-        ::CoUninitialize();
         return 1;
     }
     Log("load " + n + " " + Utf8(slot.clsidText) + " ok");
@@ -153,7 +152,6 @@ DWORD WINAPI PluginThread(void* param) {
     core.reset();
     ::CoFreeUnusedLibrariesEx(0, 0);
     Log("unload " + n);
-    ::CoUninitialize();
     return 0;
 }
 
