@@ -6,11 +6,13 @@
 
 #include <windows.h>
 
+#include "interval_dialog_ids.h"
+
 namespace mivola {
 
-constexpr int kIntervalDialogId = 104;
-constexpr int kIntervalFieldId = 1000;
-constexpr int kIntervalSpinId = 1001;
+constexpr int kIntervalDialogId = IDD_INTERVAL;
+constexpr int kIntervalFieldId = IDC_INTERVAL;
+constexpr int kIntervalSpinId = IDC_INTERVAL_SPIN;
 
 struct IntervalDialog {
     HMODULE module;  // holds dialog 104 and names the settings file (its path + ".ini")

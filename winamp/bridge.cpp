@@ -25,9 +25,6 @@ constexpr char kPluginDescription[] = "ZEQ メディア情報取得プラグイ�
 constexpr char kIdentityDescription[] = "Winamp用 Ver 1.0.0";
 static_assert(sizeof kIdentityDescription <= sizeof(BridgeIdentityRecord::Description));
 
-static_assert(IDD_SETTINGS == kIntervalDialogId && IDC_INTERVAL == kIntervalFieldId && IDC_INTERVAL_SPIN == kIntervalSpinId,
-              "the dialog resource carries the identifiers the shared dialog procedure uses");
-
 // Version texts are read no further than this; the field keeps far fewer units anyway.
 constexpr size_t kVersionTextMax = 256;
 

@@ -39,9 +39,6 @@
 
 namespace mivola::wmp {
 
-static_assert(IDD_TIMING == kIntervalDialogId && IDC_INTERVAL == kIntervalFieldId && IDC_INTERVAL_SPIN == kIntervalSpinId,
-              "the dialog resource carries the identifiers the shared dialog procedure uses");
-
 MivolaWmpPlugin* MivolaWmpPlugin::Create(IUnknown* outer) {
     auto* plugin = new (std::nothrow) MivolaWmpPlugin(outer);
     if (!plugin) return nullptr;
