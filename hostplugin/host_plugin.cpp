@@ -111,6 +111,8 @@ int HostPlugin::ShowSetting(int funcIndex, int settingIndex, HWND parent) {
         launcher_.Stop();
         smtcLauncher_.Stop();
         RunPluginSettingsDialog(*this, parent);
+        // The result tells the host about the iTunes bridge only, as it did before the media
+        // sessions came: with iTunesCheck 0 it is 0 whatever the other bridge does.
         return StartBridges() ? 1 : 0;
     }
     if (funcIndex == kTextFunction) return static_cast<int>(RunFormatSettingDialog(*this, settingIndex, parent));
@@ -119,9 +121,9 @@ int HostPlugin::ShowSetting(int funcIndex, int settingIndex, HWND parent) {
 }
 
 bool HostPlugin::StartBridges() const {
-    bool started = main_.iTunesCheck && launcher_.Start();
-    if (main_.smtcCheck && smtcLauncher_.Start()) started = true;
-    return started;
+    bool iTunesStarted = main_.iTunesCheck && launcher_.Start();
+    if (main_.smtcCheck) smtcLauncher_.Start();
+    return iTunesStarted;
 }
 
 int HostPlugin::ShowAbout(HWND parent) { return static_cast<int>(RunVersionDialog(*this, parent)); }

@@ -54,7 +54,7 @@ public:
     void SaveSettings();
 
 private:
-    // Starts each bridge program that is switched on; true when one was started.
+    // Starts each bridge program that is switched on; true when the iTunes bridge was started.
     bool StartBridges() const;
     void PublishRequest();
     // Opens the row's now-playing region when a bridge made it, and checks the record.
