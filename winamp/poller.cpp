@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "play_state.h"
+#include "record_transfer.h"
 #include "text_copy.h"
 #include "winamp_sdk.h"
 
@@ -78,7 +79,8 @@ void PublishTick(SharedRegion& region, HWND player) {
     NowPlayingRecord record;
     std::memset(&record, 0, sizeof record);
     FillRecord(player, record);
-    std::memcpy(region.View(), &record, sizeof record);
+    // The mutex is already ours; taking it again for the copy is allowed to its owner.
+    PublishRecord(region, &record, sizeof record);
 }
 
 }  // namespace mivola::winamp_bridge

@@ -136,7 +136,8 @@ void MivolaWmpPlugin::Tick() {
         AttributeExchange exchange{requestMutex_, answerMutex_, answer_, ExchangeNames()};
         GatherRecord(core.get(), *record, &exchange);
     }
-    std::memcpy(nowPlaying_.View(), record.get(), kNowPlayingRecordSize);
+    // The mutex is already ours; taking it again for the copy is allowed to its owner.
+    PublishRecord(nowPlaying_, record.get(), kNowPlayingRecordSize);
 }
 
 // --- IUnknown -------------------------------------------------------------------------------
