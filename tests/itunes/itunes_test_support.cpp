@@ -18,14 +18,6 @@ constexpr bool kThis64 = true;
 constexpr bool kThis64 = false;
 #endif
 
-bool CopyOut(const char* key, bool identity, void* out, size_t size) {
-    char name[kRegionNameMax];
-    if (identity ? !IdentityRegionName(name, key) : !NowPlayingRegionName(name, key)) return false;
-    SharedRegion region;
-    if (region.Open(name, static_cast<DWORD>(size)) != RegionExisted) return false;
-    return CopyRecordOut(region, out, size);
-}
-
 }  // namespace
 
 std::wstring ItunesProgramDir(Arch arch) {
@@ -142,8 +134,8 @@ bool ItunesBridge::PostEnd() {
     return window && ::PostMessageA(window, ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd"), 0, 0);
 }
 
-bool ReadNowPlaying(NowPlayingRecord& record) { return CopyOut("iTunes", false, &record, sizeof record); }
+bool ReadNowPlaying(NowPlayingRecord& record) { return ReadPlayerNowPlaying("iTunes", record); }
 
-bool ReadIdentity(BridgeIdentityRecord& record) { return CopyOut("iTunes", true, &record, sizeof record); }
+bool ReadIdentity(BridgeIdentityRecord& record) { return ReadPlayerIdentity("iTunes", record); }
 
 }  // namespace mivola::test

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "record_transfer.h"
+#include "region_names.h"
+#include "shared_region.h"
 #include "test_paths.h"
 
 namespace mivola::test {
@@ -281,6 +284,28 @@ bool AllZero(const void* bytes, size_t size) {
     for (size_t i = 0; i < size; ++i)
         if (p[i]) return false;
     return true;
+}
+
+bool ReadPublishedRegion(const char* name, void* out, size_t size) {
+    SharedRegion region;
+    if (region.Open(name, static_cast<DWORD>(size)) != RegionExisted) return false;
+    return CopyRecordOut(region, out, size);
+}
+
+bool ReadPlayerNowPlaying(const char* key, NowPlayingRecord& record) {
+    char name[kRegionNameMax];
+    return NowPlayingRegionName(name, key) && ReadPublishedRegion(name, &record, sizeof record);
+}
+
+bool ReadPlayerIdentity(const char* key, BridgeIdentityRecord& record) {
+    char name[kRegionNameMax];
+    return IdentityRegionName(name, key) && ReadPublishedRegion(name, &record, sizeof record);
+}
+
+std::string ReadModuleTiming(const std::wstring& modulePath) {
+    wchar_t value[64];
+    ::GetPrivateProfileStringW(L"Main", L"Timing", L"<none>", value, 64, (modulePath + L".ini").c_str());
+    return Narrow(value);
 }
 
 std::wstring FromCp932(const char* bytes, size_t capacity) {

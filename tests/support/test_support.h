@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "bridge_identity_record.h"
+#include "now_playing_record.h"
 #include "unique_handle.h"
 
 namespace mivola::test {
@@ -121,6 +123,15 @@ struct WatchRound {
 std::vector<WatchRound> ParseWatchRounds(const std::string& output);
 
 bool AllZero(const void* bytes, size_t size);
+
+// Copies size bytes out of a region another process published, under its mutex; false when the
+// region does not exist (it is never created here).
+bool ReadPublishedRegion(const char* name, void* out, size_t size);
+// A player's now-playing or identity record, by the player's key.
+bool ReadPlayerNowPlaying(const char* key, NowPlayingRecord& record);
+bool ReadPlayerIdentity(const char* key, BridgeIdentityRecord& record);
+// The "Main"/"Timing" value of the settings file beside a bridge module; "<none>" when absent.
+std::string ReadModuleTiming(const std::wstring& modulePath);
 // Text of a code page 932 field (up to its first NUL); "<invalid CP932>" when it is not CP932.
 std::wstring FromCp932(const char* bytes, size_t capacity);
 // Code page 932 bytes of a text.

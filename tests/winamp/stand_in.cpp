@@ -14,14 +14,6 @@ std::wstring ProgramDirectory(Arch arch) {
     return (arch == Arch::Same ? ModuleDirectory() : OtherArchDirectory() + L"winamp\\");
 }
 
-template <typename Record>
-bool ReadRegion(bool (*name)(char (&)[kRegionNameMax], const char*), DWORD size, Record& record) {
-    char regionName[kRegionNameMax];
-    SharedRegion region;
-    if (!name(regionName, kKeyWinamp) || region.Open(regionName, size) != RegionExisted) return false;
-    return CopyRecordOut(region, &record, sizeof record);
-}
-
 }  // namespace
 
 StandIn::StandIn(Arch arch) : arch_(arch), plugins_(Folder() + L"Plugins\\") {
@@ -36,11 +28,7 @@ StandIn::~StandIn() {
 
 void StandIn::WriteSettings(const std::string& ini) { WriteFileBytes(BridgePath() + L".ini", ini); }
 
-std::string StandIn::ReadTiming() const {
-    wchar_t value[64];
-    ::GetPrivateProfileStringW(L"Main", L"Timing", L"<none>", value, 64, (BridgePath() + L".ini").c_str());
-    return Narrow(value);
-}
+std::string StandIn::ReadTiming() const { return ReadModuleTiming(BridgePath()); }
 
 bool StandIn::Start(const std::string& scenario) {
     // No backslash before a closing quote: it would escape the quote.
@@ -79,8 +67,8 @@ std::string QueriesOf(const std::string& line) {
     return queries == std::string::npos ? std::string() : line.substr(queries + 3);
 }
 
-bool ReadNowPlaying(NowPlayingRecord& record) { return ReadRegion(NowPlayingRegionName, kNowPlayingRecordSize, record); }
+bool ReadNowPlaying(NowPlayingRecord& record) { return ReadPlayerNowPlaying(kKeyWinamp, record); }
 
-bool ReadIdentity(BridgeIdentityRecord& record) { return ReadRegion(IdentityRegionName, kBridgeIdentityRecordSize, record); }
+bool ReadIdentity(BridgeIdentityRecord& record) { return ReadPlayerIdentity(kKeyWinamp, record); }
 
 }  // namespace mivola::test

@@ -10,13 +10,6 @@ namespace {
 
 bool IsWow64Self() { return sizeof(void*) == 4; }
 
-template <typename Record>
-bool ReadRegion(const char* name, Record& record) {
-    SharedRegion region;
-    if (region.Open(name, sizeof(Record)) != RegionExisted) return false;
-    return CopyRecordOut(region, &record, sizeof record);
-}
-
 }  // namespace
 
 std::wstring Regsvr32Path(Arch arch) {
@@ -46,11 +39,7 @@ WmpStandIn::~WmpStandIn() {
 
 void WmpStandIn::WriteSettings(const std::string& ini) { WriteFileBytes(BridgePath() + L".ini", ini); }
 
-std::string WmpStandIn::ReadTiming() const {
-    wchar_t value[64];
-    ::GetPrivateProfileStringW(L"Main", L"Timing", L"<none>", value, 64, (BridgePath() + L".ini").c_str());
-    return Narrow(value);
-}
+std::string WmpStandIn::ReadTiming() const { return ReadModuleTiming(BridgePath()); }
 
 bool WmpStandIn::Start(const std::string& scenario) {
     registered_ = true;  // undone at destruction whatever happens now
@@ -65,8 +54,8 @@ bool WmpStandIn::WaitTicks(long n, DWORD timeoutMs) const { return WaitCountGrow
 
 long long WmpTimeOf(const std::string& line) { return std::stoll(line.substr(0, line.find(' '))); }
 
-bool ReadWmpNowPlaying(NowPlayingRecord& record) { return ReadRegion("ZEQ_Plugin_WMP_Info", record); }
+bool ReadWmpNowPlaying(NowPlayingRecord& record) { return ReadPublishedRegion("ZEQ_Plugin_WMP_Info", &record, sizeof record); }
 
-bool ReadWmpIdentity(BridgeIdentityRecord& record) { return ReadRegion("ZEQ_Plugin_WMP_PIN", record); }
+bool ReadWmpIdentity(BridgeIdentityRecord& record) { return ReadPublishedRegion("ZEQ_Plugin_WMP_PIN", &record, sizeof record); }
 
 }  // namespace mivola::test
