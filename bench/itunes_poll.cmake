@@ -1,4 +1,4 @@
-add_executable(bench_itunes_poll ${CMAKE_CURRENT_LIST_DIR}/itunes_poll.cpp)
+add_executable(bench_itunes_poll ${CMAKE_CURRENT_LIST_DIR}/itunes_poll.cpp ${CMAKE_CURRENT_LIST_DIR}/host_process_time.cpp)
 target_include_directories(bench_itunes_poll PRIVATE ${CMAKE_SOURCE_DIR}/sim/itunes)
 target_link_libraries(bench_itunes_poll PRIVATE mivola_channel itunes_sim_registration user32)
 target_link_options(bench_itunes_poll PRIVATE -municode)

@@ -13,11 +13,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "host_process_time.h"
 #include "registration.h"
 #include "sim_protocol.h"
 #include "unique_handle.h"
 
 using mivola::unique_handle;
+
+using namespace mivola::bench;
 
 namespace {
 
@@ -62,54 +65,6 @@ LRESULT Counter(HWND iTunes, itunes_sim::Counter counter) {
     return static_cast<LRESULT>(answer);
 }
 
-std::string ReadSmallFile(const std::wstring& path) {
-    mivola::unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::string();
-    char buffer[4096];
-    DWORD got = 0;
-    if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) return std::string();
-    return std::string(buffer, got);
-}
-
-// Under Wine each program is a host process: its processor time is in the host's /proc
-// (Z: maps the host's root), found by the program path in its command line. Wine answers
-// GetProcessTimes for other processes with zeros.
-std::wstring HostStatPath(const std::wstring& folderToken) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(L"Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return std::wstring();
-    std::wstring result;
-    std::string token(folderToken.begin(), folderToken.end());
-    do {
-        if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
-        std::wstring dir = std::wstring(L"Z:\\proc\\") + found.cFileName + L"\\";
-        std::string cmdline = ReadSmallFile(dir + L"cmdline");
-        if (cmdline.find(token) != std::string::npos && cmdline.find("ZEQ_Mivola_iTunes.exe") != std::string::npos) {
-            result = dir + L"stat";
-            break;
-        }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return result;
-}
-
-// User plus system time of the host process in clock ticks (fields 14 and 15 of stat).
-long long HostCpuTicks(const std::wstring& statPath) {
-    std::string stat = ReadSmallFile(statPath);
-    size_t close = stat.rfind(')');
-    if (close == std::string::npos) return -1;
-    long long fields[16] = {};
-    size_t at = close + 2;
-    for (int field = 3; field <= 15 && at < stat.size(); ++field) {
-        size_t end = stat.find(' ', at);
-        if (end == std::string::npos) end = stat.size();
-        if (field >= 14) fields[field] = std::atoll(stat.substr(at, end - at).c_str());
-        at = end + 1;
-    }
-    return fields[14] + fields[15];
-}
-constexpr double kHostTicksPerSecond = 100.0;  // the host kernel's USER_HZ
 
 HWND BridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_iTunes", nullptr); }
 
@@ -136,7 +91,7 @@ bool Run(const std::wstring& folder, const std::wstring& token, HWND iTunes, con
         10000);
     if (attached) {
         ::Sleep(500);  // past the attaching poll
-        std::wstring stat = HostStatPath(token);
+        std::wstring stat = HostStatPath(std::string(token.begin(), token.end()), "ZEQ_Mivola_iTunes.exe");
         Counter(iTunes, itunes_sim::CounterReset);
         long long cpu0 = stat.empty() ? -1 : HostCpuTicks(stat);
         ULONGLONG t0 = ::GetTickCount64();

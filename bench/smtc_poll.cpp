@@ -14,12 +14,15 @@
 #include <string>
 
 #include "bridge_program_protocol.h"
+#include "host_process_time.h"
 #include "session_reader.h"
 #include "smtc_test_support.h"
 #include "test_support.h"
 
 using mivola::NowPlayingRecord;
 using mivola::test::SmtcStandIn;
+
+using namespace mivola::bench;
 
 namespace {
 
@@ -30,53 +33,6 @@ const char kScenario[] =
 
 size_t Calls(const SmtcStandIn& standIn, size_t from, const char* what = "") { return standIn.CallCount(what, from); }
 
-std::string ReadSmallFile(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    char buffer[4096];
-    DWORD got = 0;
-    BOOL ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-    ::CloseHandle(file);
-    return ok ? std::string(buffer, got) : std::string();
-}
-
-// Under Wine each program is a host process whose processor time is in the host's /proc (Z:
-// maps the host's root); found by the program's folder in its command line.
-std::wstring HostStatPath(const std::string& folderToken) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(L"Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return std::wstring();
-    std::wstring result;
-    do {
-        if (found.cFileName[0] < L'0' || found.cFileName[0] > L'9') continue;
-        std::wstring dir = std::wstring(L"Z:\\proc\\") + found.cFileName + L"\\";
-        std::string cmdline = ReadSmallFile(dir + L"cmdline");
-        if (cmdline.find(folderToken) != std::string::npos && cmdline.find("ZEQ_Mivola_SMTC.exe") != std::string::npos) {
-            result = dir + L"stat";
-            break;
-        }
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return result;
-}
-
-// User plus system time in clock ticks (fields 14 and 15 of stat); -1 when unreadable.
-long long HostCpuTicks(const std::wstring& statPath) {
-    std::string stat = ReadSmallFile(statPath);
-    size_t at = stat.rfind(')');
-    if (at == std::string::npos) return -1;
-    at += 2;
-    long long total = 0;
-    for (int field = 3; field <= 15 && at < stat.size(); ++field) {
-        size_t end = stat.find(' ', at);
-        if (end == std::string::npos) end = stat.size();
-        if (field >= 14) total += std::atoll(stat.substr(at, end - at).c_str());
-        at = end + 1;
-    }
-    return total;
-}
-constexpr double kHostTicksPerSecond = 100.0;  // the host kernel's USER_HZ
 
 HWND BridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, mivola::kSmtcBridgeProtocol.windowClass, nullptr); }
 
@@ -95,7 +51,7 @@ double CoreShare(const std::wstring& folder, const std::string& token, const cha
         if (w && ::GetWindowTextA(w, text, sizeof text) > 0 && std::string(text) == "start") break;
         ::Sleep(20);
     }
-    std::wstring stat = HostStatPath(token);
+    std::wstring stat = HostStatPath(token, "ZEQ_Mivola_SMTC.exe");
     if (std::string(text) == "start" && !stat.empty()) {
         ::Sleep(500);
         long long cpu0 = HostCpuTicks(stat);
