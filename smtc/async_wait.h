@@ -67,6 +67,7 @@ HRESULT AwaitOperation(IAsyncOperation_<T*>* op, const IID& handlerIid, DWORD ti
     if (!op) return E_POINTER;
     com_ptr<IAsyncInfo_> info;
     HRESULT hr = op->QueryInterface(kIidIAsyncInfo, info.put_void());
+    keep_if_succeeded(hr, info);
     if (FAILED(hr) || !info) return FAILED(hr) ? hr : E_NOINTERFACE;
 
     unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -80,7 +81,7 @@ HRESULT AwaitOperation(IAsyncOperation_<T*>* op, const IID& handlerIid, DWORD ti
     if (FAILED(info->get_Status(&status))) status = kAsyncError;
     if (status == kAsyncCompleted) {
         hr = op->GetResults(result->put());
-        if (FAILED(hr)) result->reset();
+        keep_if_succeeded(hr, *result);
         how = SUCCEEDED(hr) ? WaitOutcome::Completed : WaitOutcome::Failed;
     } else if (status == kAsyncStarted) {
         info->Cancel();

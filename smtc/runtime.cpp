@@ -45,7 +45,8 @@ StringText TextOf(HSTRING s) {
 unique_hstring MakeHString(const wchar_t* text) {
     unique_hstring s;
     const RuntimeApi* api = Runtime();
-    if (api && text) api->WindowsCreateString(text, static_cast<UINT32>(std::wcslen(text)), s.put());
+    if (!api || !text) return s;
+    keep_if_succeeded(api->WindowsCreateString(text, static_cast<UINT32>(std::wcslen(text)), s.put()), s);
     return s;
 }
 

@@ -46,6 +46,11 @@ inline void delete_hstring(HSTRING s) {
 // One owned runtime string (null is the empty string).
 using unique_hstring = unique_resource<mivola::detail::null_traits<HSTRING, detail::delete_hstring>>;
 
+// As keep_if_succeeded of unique_com.h: after a failed call the string it left is dropped unfreed.
+inline void keep_if_succeeded(HRESULT hr, unique_hstring& s) {
+    if (FAILED(hr)) s.release();
+}
+
 // The text of a runtime string, up to its first embedded zero (a record field ends there).
 struct StringText {
     const wchar_t* text;

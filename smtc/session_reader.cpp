@@ -12,6 +12,9 @@ namespace {
 
 // More sessions than any desktop has; keeps a broken list from stalling a tick.
 constexpr UINT32 kMaxSessions = 64;
+// Likewise for genres: more than the field can show (each after the first takes at least 3 of
+// its 255 units), so a list claiming billions of empty or failing entries ends here.
+constexpr UINT32 kMaxGenres = 256;
 
 // Appends texts into a zeroed field, cutting at capacity - 1 units.
 class FieldWriter {
@@ -39,8 +42,8 @@ void CopyString(wchar_t (&field)[N], HSTRING s) {
 
 void ReadStatus(ChosenSession& c) {
     com_ptr<IPlaybackInfo> info;
-    c.statusKnown = SUCCEEDED(c.session->GetPlaybackInfo(info.put())) && info &&
-                    SUCCEEDED(info->get_PlaybackStatus(&c.status));
+    keep_if_succeeded(c.session->GetPlaybackInfo(info.put()), info);
+    c.statusKnown = info && SUCCEEDED(info->get_PlaybackStatus(&c.status));
     if (!c.statusKnown) c.status = 0;
 }
 
@@ -49,7 +52,8 @@ bool Playing(const ChosenSession& c) { return c.statusKnown && c.status == kPlay
 TimelineValues ReadTimeline(ISession* session) {
     TimelineValues t;
     com_ptr<ITimelineProperties> timeline;
-    if (FAILED(session->GetTimelineProperties(timeline.put())) || !timeline) return t;
+    keep_if_succeeded(session->GetTimelineProperties(timeline.put()), timeline);
+    if (!timeline) return t;
     TimeSpan span{};
     if (SUCCEEDED(timeline->get_StartTime(&span))) t.start = span.Duration;
     if ((t.haveEnd = SUCCEEDED(timeline->get_EndTime(&span)))) t.end = span.Duration;
@@ -61,13 +65,14 @@ TimelineValues ReadTimeline(ISession* session) {
 
 void ReadGenres(IMediaProperties* props, NowPlayingRecord& record) {
     com_ptr<IVectorViewString> genres;
-    if (FAILED(props->get_Genres(genres.put())) || !genres) return;
+    keep_if_succeeded(props->get_Genres(genres.put()), genres);
     UINT32 count = 0;
-    if (FAILED(genres->get_Size(&count))) return;
+    if (!genres || FAILED(genres->get_Size(&count))) return;
+    if (count > kMaxGenres) count = kMaxGenres;
     FieldWriter out(record.Genre, sizeof record.Genre / sizeof record.Genre[0]);
     for (UINT32 i = 0; i < count && !out.Full(); ++i) {
         unique_hstring genre;
-        if (FAILED(genres->GetAt(i, genre.put()))) continue;
+        keep_if_succeeded(genres->GetAt(i, genre.put()), genre);
         StringText t = TextOf(genre.get());
         if (t.length == 0) continue;
         if (out.Used()) out.Append(L"; ", 2);
@@ -77,17 +82,20 @@ void ReadGenres(IMediaProperties* props, NowPlayingRecord& record) {
 
 void ReadMediaProperties(ISession* session, NowPlayingRecord& record, DWORD timeoutMs) {
     com_ptr<IAsyncOperationMediaProperties> op;
-    if (FAILED(session->TryGetMediaPropertiesAsync(op.put())) || !op) return;
+    keep_if_succeeded(session->TryGetMediaPropertiesAsync(op.put()), op);
+    if (!op) return;
     com_ptr<IMediaProperties> props;
     if (FAILED(AwaitOperation(op.get(), kIidCompletedHandlerMediaProperties.iid, timeoutMs, &props)) || !props) return;
 
+    // A failed getter leaves its owner empty, the empty text.
     unique_hstring text;
-    if (SUCCEEDED(props->get_Title(text.put()))) CopyString(record.Title, text.get());
-    if (FAILED(props->get_Artist(text.put())) || TextOf(text.get()).length == 0) {
-        if (FAILED(props->get_AlbumArtist(text.put()))) text.reset();
-    }
+    keep_if_succeeded(props->get_Title(text.put()), text);
+    CopyString(record.Title, text.get());
+    keep_if_succeeded(props->get_Artist(text.put()), text);
+    if (TextOf(text.get()).length == 0) keep_if_succeeded(props->get_AlbumArtist(text.put()), text);
     CopyString(record.Artist, text.get());
-    if (SUCCEEDED(props->get_AlbumTitle(text.put()))) CopyString(record.Album, text.get());
+    keep_if_succeeded(props->get_AlbumTitle(text.put()), text);
+    CopyString(record.Album, text.get());
     int32_t track = 0;
     if (SUCCEEDED(props->get_TrackNumber(&track))) record.TrackNumber = static_cast<uint16_t>(track & 0xFFFF);
     ReadGenres(props.get(), record);
@@ -97,21 +105,22 @@ void ReadMediaProperties(ISession* session, NowPlayingRecord& record, DWORD time
 
 ChosenSession ChooseSession(IManager* manager) {
     ChosenSession current;
-    if (SUCCEEDED(manager->GetCurrentSession(current.session.put())) && current.session) {
+    keep_if_succeeded(manager->GetCurrentSession(current.session.put()), current.session);
+    if (current.session) {
         ReadStatus(current);
         if (Playing(current)) return current;
-    } else {
-        current.session.reset();
     }
     ChosenSession first;
     com_ptr<IVectorViewSession> sessions;
     UINT32 count = 0;
-    if (SUCCEEDED(manager->GetSessions(sessions.put())) && sessions && SUCCEEDED(sessions->get_Size(&count))) {
+    keep_if_succeeded(manager->GetSessions(sessions.put()), sessions);
+    if (sessions && SUCCEEDED(sessions->get_Size(&count))) {
         if (count > kMaxSessions) count = kMaxSessions;
         for (UINT32 i = 0; i < count; ++i) {
             // A session that vanished since the list was made is skipped.
             ChosenSession candidate;
-            if (FAILED(sessions->GetAt(i, candidate.session.put())) || !candidate.session) continue;
+            keep_if_succeeded(sessions->GetAt(i, candidate.session.put()), candidate.session);
+            if (!candidate.session) continue;
             ReadStatus(candidate);
             if (Playing(candidate)) return candidate;
             if (!first.session) first = std::move(candidate);
@@ -131,7 +140,8 @@ void FillRecord(const ChosenSession& chosen, int64_t nowTicks, NowPlayingRecord&
     record.PlayState = state;
 
     unique_hstring appId;
-    if (SUCCEEDED(session->get_SourceAppUserModelId(appId.put()))) CopyString(record.Status, appId.get());
+    keep_if_succeeded(session->get_SourceAppUserModelId(appId.put()), appId);
+    CopyString(record.Status, appId.get());
 
     TimelineValues timeline = ReadTimeline(session);
     int32_t length = LengthSeconds(timeline);
@@ -166,6 +176,7 @@ bool SessionReader::Obtain(DWORD timeoutMs) {
     }
     com_ptr<IManagerStatics> statics;
     lastResult_ = api->RoGetActivationFactory(name.get(), kIidManagerStatics, statics.put_void());
+    keep_if_succeeded(lastResult_, statics);
     if (FAILED(lastResult_)) return false;
     if (!statics) {
         lastResult_ = E_NOINTERFACE;
@@ -173,6 +184,7 @@ bool SessionReader::Obtain(DWORD timeoutMs) {
     }
     com_ptr<IAsyncOperationManager> op;
     lastResult_ = statics->RequestAsync(op.put());
+    keep_if_succeeded(lastResult_, op);
     if (FAILED(lastResult_)) return false;
     com_ptr<IManager> manager;
     lastResult_ = AwaitOperation(op.get(), kIidCompletedHandlerManager.iid, timeoutMs, &manager);

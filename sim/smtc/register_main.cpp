@@ -31,7 +31,10 @@ int Run(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     std::wstring command = argv[1];
     if (command == L"--register" && (argc == 4 || argc == 5)) {
-        return smtc_sim::RegisterStandIn(Full(Dll(argv[2])), Full(Dll(argv[3])), argc == 5 ? Full(argv[4]) : L"") ? 0 : 1;
+        if (smtc_sim::RegisterStandIn(Full(Dll(argv[2])), Full(Dll(argv[3])), argc == 5 ? Full(argv[4]) : L"")) return 0;
+        // Refused in one view: no half registration stays behind in the other.
+        smtc_sim::UnregisterStandIn();
+        return 1;
     }
     if (command == L"--scenario" && argc == 3) return smtc_sim::SetScenarioPath(Full(argv[2])) ? 0 : 1;
     if (command == L"--unregister" && argc == 2) {

@@ -1,5 +1,6 @@
 #include "smtc_test_support.h"
 
+#include <cstdlib>
 
 #include "scenario.h"
 #include "smtc_paths.h"
@@ -69,13 +70,18 @@ std::vector<std::string> SmtcStandIn::LogLines() const {
     return lines;
 }
 
-size_t SmtcStandIn::CallCount(const std::string& what, size_t from) const {
-    std::vector<std::string> lines = LogLines();
-    size_t n = 0;
+size_t SmtcStandIn::CallCount(const std::string& what, size_t from) const { return CallTimes(what, from).size(); }
+
+std::vector<ULONGLONG> SmtcStandIn::CallTimes(const std::string& what, size_t from) const {
+    std::vector<std::string> lines = CompleteLines(ReadFileBytes(logPath_));
+    std::vector<ULONGLONG> times;
     for (size_t i = from; i < lines.size(); ++i) {
-        if (lines[i].compare(0, 5 + what.size(), "call " + what) == 0) ++n;
+        size_t space = lines[i].find(' ');
+        if (space != std::string::npos && lines[i].compare(space + 1, 5 + what.size(), "call " + what) == 0) {
+            times.push_back(std::strtoull(lines[i].c_str(), nullptr, 10));
+        }
     }
-    return n;
+    return times;
 }
 
 long SmtcStandIn::LiveObjectsInLog() const {

@@ -49,6 +49,9 @@ public:
     // "call <what> ..." lines in the log from line `from` on (what: "Session.get_Title", or a
     // prefix such as "Session." or "" for every call).
     size_t CallCount(const std::string& what, size_t from = 0) const;
+    // When each such call was made, in milliseconds from the stand-in's load in the process that
+    // made it (so only calls of one process compare).
+    std::vector<ULONGLONG> CallTimes(const std::string& what, size_t from = 0) const;
     // Objects made and not yet freed according to the log (all processes that used it).
     long LiveObjectsInLog() const;
 

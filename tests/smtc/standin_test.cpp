@@ -139,8 +139,10 @@ TEST_F(SmtcStandInTest, RegistrationToolWritesBothViewsAndLeavesAForeignClassAlo
     const wchar_t system[] = L"C:\\windows\\system32\\windows.media.mediacontrol.dll";
     ::RegSetValueExW(handle, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(system), sizeof system);
     ::RegCloseKey(handle);
-    r = RunChild(exe, L"--register C:\\a64.dll - C:\\s.txt");
+    // Refused in one view, the registration is not left behind in the other.
+    r = RunChild(exe, L"--register C:\\a64.dll C:\\a32.dll C:\\s.txt");
     EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_FALSE(smtc_sim::StandInRegistered(false));
     RunChild(exe, L"--unregister");
     wchar_t value[MAX_PATH] = {};
     DWORD size = sizeof value;

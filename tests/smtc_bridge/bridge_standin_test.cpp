@@ -10,7 +10,11 @@
 
 #include "bridge_test_support.h"
 #include "play_state.h"
+#include "players.h"
 #include "plugin_test_support.h"
+#include "record_transfer.h"
+#include "region_names.h"
+#include "shared_region.h"
 #include "smtc_test_support.h"
 #include "text_copy.h"
 
@@ -317,14 +321,17 @@ TEST_P(SmtcBridgeWithStandIn, ShowsTheChosenSessionAndNamesItsAppInTheIdentity) 
 TEST_P(SmtcBridgeWithStandIn, MediaRequestsThatEndLateNeverOrInErrorAreBoundedAndTheNextTickWorks) {
     SmtcStandIn standIn(Shown("App.S", "playing", "  title Seen\n  media-op never\n"));
     ASSERT_TRUE(Serves(standIn));
-    SmtcBridge bridge(kFastPolls, arch());
+    SmtcBridge bridge(std::string(), arch());  // polls every 1000 ms
     ASSERT_TRUE(bridge.Start());
     ASSERT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return std::wstring(r.Status) == L"App.S"; }));
     EXPECT_STREQ(record_.Title, L"");
     EXPECT_EQ(record_.Length, 200) << "the timeline is no media request";
-    // Each tick gives up on its request, cancels and closes it, and the next tick asks again.
-    ASSERT_TRUE(WaitUntil([&] { return standIn.CallCount("AsyncOperation<MediaProperties>.Cancel") >= 3; }));
+    // Each tick gives up on its request after its bound, cancels and closes it, and the next tick
+    // asks again: one bound and one poll apart at most.
+    ASSERT_TRUE(WaitUntil([&] { return standIn.CallCount("AsyncOperation<MediaProperties>.Cancel") >= 3; }, 10000));
     EXPECT_GE(standIn.CallCount("AsyncOperation<MediaProperties>.Close"), 2u);
+    std::vector<ULONGLONG> cancels = standIn.CallTimes("AsyncOperation<MediaProperties>.Cancel");
+    for (size_t i = 1; i < cancels.size(); ++i) EXPECT_LE(cancels[i] - cancels[i - 1], 2500u) << "cancel " << i;
     // While it waits the bridge is not stuck: the end message is handled within a tick.
     DWORD_PTR answer = 0;
     EXPECT_TRUE(::SendMessageTimeoutA(SmtcBridge::Window(), WM_NULL, 0, 0, SMTO_NORMAL, 3000, &answer));
@@ -343,7 +350,7 @@ TEST_P(SmtcBridgeWithStandIn, MediaRequestsThatEndLateNeverOrInErrorAreBoundedAn
         ASSERT_TRUE(standIn.SetScenario(Shown(step.how, "playing", std::string("  title Seen\n  media-op ") + step.how + "\n")));
         EXPECT_TRUE(WaitRecord([&](const NowPlayingRecord& r) {
             return std::wstring(r.Status) == Widen(step.how) && std::wstring(r.Title) == step.title && r.Length == 200;
-        })) << step.what << "; " << Describe(record_);
+        }, 8000)) << step.what << "; " << Describe(record_);
     }
     EXPECT_TRUE(Ends(bridge));
     EXPECT_EQ(standIn.LiveObjectsInLog(), 0) << "every object the bridge was given is released";
@@ -374,6 +381,30 @@ TEST_P(SmtcBridgeWithStandIn, PollsAtSMTCTimingClampedTo10Through9999) {
     }
 }
 
+TEST_P(SmtcBridgeWithStandIn, AManagerRequestThatNeverEndsOrFailsLeavesTheBridgeUnavailable) {
+    SmtcStandIn standIn;
+    ASSERT_TRUE(Serves(standIn));
+    // A reader holding the region with an old record sees it zeroed.
+    SharedRegion reader;
+    char name[kRegionNameMax];
+    ASSERT_TRUE(NowPlayingRegionName(name, kKeySmtc));
+    ASSERT_EQ(reader.Open(name, kNowPlayingRecordSize), RegionCreated);
+    for (const char* how : {"never", "error 0x80004005"}) {
+        NowPlayingRecord stale;
+        std::memset(&stale, 0x5A, sizeof stale);
+        PublishRecord(reader, &stale, sizeof stale);
+        ASSERT_TRUE(standIn.SetScenario(Shown("App.S", "playing") + "request-op " + how + "\n"));
+        size_t from = standIn.LogLines().size();
+        SmtcBridge bridge(kFastPolls, arch());
+        ASSERT_TRUE(bridge.Start());
+        EXPECT_TRUE(SmtcBridge::WaitText("unavailable", 5000)) << how << ": " << SmtcBridge::Text();
+        EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllBytesZero(&r, sizeof r); }, 3000))
+            << how << ": " << Describe(record_);
+        EXPECT_EQ(standIn.CallCount("Statics.RequestAsync", from), 1u) << how << ": the manager was asked for once";
+        EXPECT_TRUE(Ends(bridge)) << how;
+    }
+}
+
 TEST_P(SmtcBridgeWithStandIn, UnavailableUntilTheClassIsRegisteredThenStarts) {
     SmtcBridge bridge(kFastPolls, arch());
     ASSERT_TRUE(bridge.Start());
@@ -390,30 +421,58 @@ TEST_P(SmtcBridgeWithStandIn, UnavailableUntilTheClassIsRegisteredThenStarts) {
 }
 
 // The record as the host reads it: Mivola.zeqp of the bridge's architecture, in the host
-// stand-in, expands the media-session setting from what the bridge publishes.
+// stand-in, expands the media-session settings from what the bridge publishes; a session in
+// each play state in turn. The plug-in ends the bridge as it unloads, so each row has its own.
 TEST_P(SmtcBridgeWithStandIn, TheHostPluginShowsWhatTheBridgePublishes) {
-    SmtcStandIn standIn(
-        "session s\n  app Spotify.exe\n  status paused\n  title \xF0\x9F\x8E\xB5 Night\n  artist\n"
-        "  album-artist \xED\x95\x9C Various\n  album Roads\n  genre Synthwave\n  genre Electronic\n  track 65541\n"
-        "  start 2000\n  end 242000\n  position 62000\ncurrent s\n");
+    SmtcStandIn standIn;
     ASSERT_TRUE(Serves(standIn));
     PluginFolder folder(
-        "[Main]\nVersion=2\nMivolaNum=1\nSMTCCheck=0\n[Mivola000]\nSettingName=S\nTargetPlayer=SMTC\n"
-        "Format=%title|%artist|%album|%genre|%track|%len|%pos|%playstate|%status\n",
+        "[Main]\nVersion=2\nMivolaNum=2\nSMTCCheck=0\n"
+        "[Mivola000]\nSettingName=S\nTargetPlayer=SMTC\n"
+        "Format=%title|%artist|%album|%genre|%track|%len|%pos|%playstate|%status\n"
+        "[Mivola001]\nSettingName=P\nTargetPlayer=SMTC\nFormat=%playstate|%pos|%len|%status|%title\n",
         arch());
     ASSERT_TRUE(folder.Ready()) << "Mivola.zeqp of that architecture not built";
-    SmtcBridge bridge(kFastPolls, arch());
-    ASSERT_TRUE(bridge.Start());
-    ASSERT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return std::wstring(r.Status) == L"Spotify.exe"; }));
-    HostOutput out = RunHost(arch(), folder.Dll());
-    EXPECT_TRUE(out.run.finished && out.run.exitCode == 0) << out.run.output;
-    EXPECT_EQ(out["text 1"],
-              "\xF0\x9F\x8E\xB5 Night|\xED\x95\x9C Various|Roads|Synthwave; Electronic|5|00:04:00|00:01:00|Paused|Spotify.exe")
-        << out.run.output;
-    // The plug-in may end the bridge as it unloads; either way it ends with 0.
-    SmtcBridge::PostEnd();
-    ASSERT_TRUE(bridge.Wait(10000));
-    EXPECT_EQ(bridge.ExitCode(), 0u);
+    struct HostRow {
+        const char* app;
+        std::string scenario;
+        const char* texts;  // of both settings, "\n" between
+    } rows[] = {
+        {"Spotify.exe",
+         "session s\n  app Spotify.exe\n  status paused\n  title \xF0\x9F\x8E\xB5 Night\n  artist\n"
+         "  album-artist \xED\x95\x9C Various\n  album Roads\n  genre Synthwave\n  genre Electronic\n  track 65541\n"
+         "  start 2000\n  end 242000\n  position 62000\ncurrent s\n",
+         "\xF0\x9F\x8E\xB5 Night|\xED\x95\x9C Various|Roads|Synthwave; Electronic|5|00:04:00|00:01:00|Paused|"
+         "Spotify.exe\n"
+         "Paused|00:01:00|00:04:00|Spotify.exe|\xF0\x9F\x8E\xB5 Night"},
+        {"st.closed", Shown("st.closed", "closed"),
+         "||||0|00:00:00|00:00:50|Undefined|st.closed\nUndefined|00:00:50|00:00:00|st.closed|"},
+        {"st.opened", Shown("st.opened", "opened"),
+         "T|A|Al|G1; G2|7|00:03:20|00:00:50|Ready|st.opened\nReady|00:00:50|00:03:20|st.opened|T"},
+        {"st.changing", Shown("st.changing", "changing"),
+         "||||0|00:00:00|00:00:50|Transitioning|st.changing\nTransitioning|00:00:50|00:00:00|st.changing|"},
+        {"st.stopped", Shown("st.stopped", "stopped"),
+         "T|A|Al|G1; G2|7|00:03:20|00:00:50|Stopped|st.stopped\nStopped|00:00:50|00:03:20|st.stopped|T"},
+        // Updated at date 0, so that the position stays where it is.
+        {"st.playing", Shown("st.playing", "playing", "  last-updated 0\n"),
+         "T|A|Al|G1; G2|7|00:03:20|00:00:50|Playing|st.playing\nPlaying|00:00:50|00:03:20|st.playing|T"},
+        {"st.seven", Shown("st.seven", "7"),
+         "||||0|00:00:00|00:00:50|Undefined|st.seven\nUndefined|00:00:50|00:00:00|st.seven|"},
+    };
+    for (const HostRow& row : rows) {
+        ASSERT_TRUE(standIn.SetScenario(row.scenario)) << row.app;
+        SmtcBridge bridge(kFastPolls, arch());
+        ASSERT_TRUE(bridge.Start()) << row.app;
+        ASSERT_TRUE(WaitRecord([&](const NowPlayingRecord& r) { return std::wstring(r.Status) == Widen(row.app); }))
+            << row.app << "; " << Describe(record_);
+        HostOutput out = RunHost(arch(), folder.Dll());
+        EXPECT_TRUE(out.run.finished && out.run.exitCode == 0) << row.app << "\n" << out.run.output;
+        EXPECT_EQ(out["text 1"] + "\n" + out["text 2"], row.texts) << row.app << "\n" << out.run.output;
+        // The plug-in may end the bridge as it unloads; either way it ends with 0.
+        SmtcBridge::PostEnd();
+        ASSERT_TRUE(bridge.Wait(10000)) << row.app;
+        EXPECT_EQ(bridge.ExitCode(), 0u) << row.app;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothArchitectures, SmtcBridgeWithStandIn, ::testing::Values(Arch::Same, Arch::Other),

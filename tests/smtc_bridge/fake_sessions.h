@@ -1,10 +1,13 @@
 // In-process fakes of the media-session objects for the reader's tests. The test owns every
 // fake (no fake deletes itself); each counts its references, so a test can see that the reader
-// gave back every reference it took.
+// gave back every reference it took. A call a fake makes fail leaves garbage in its out value,
+// as stubs of foreign objects may: a reference to the poison object or the poison string, which
+// the reader must neither free nor use (GarbageWatch counts both).
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,79 @@ public:
 
 private:
     IID iid_;
+};
+
+// What a failing call leaves behind. Its AddRef and Release count instead of owning anything;
+// any other call through it lands outside its table and crashes the test.
+class Poison final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override {
+        ++touches;
+        return E_FAIL;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++touches); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(++touches); }
+    int64_t touches = 0;
+};
+inline Poison g_poison;
+inline char g_poisonText;
+
+template <typename I>
+I* GarbageRef() {
+    return reinterpret_cast<I*>(static_cast<IUnknown*>(&g_poison));
+}
+inline HSTRING GarbageString() { return reinterpret_cast<HSTRING>(&g_poisonText); }
+
+// Fails with hr, leaving garbage in the out value.
+template <typename I>
+HRESULT FailWith(HRESULT hr, I** out) {
+    *out = GarbageRef<I>();
+    return hr;
+}
+inline HRESULT FailWith(HRESULT hr, HSTRING* out) {
+    *out = GarbageString();
+    return hr;
+}
+
+// While it lives, the runtime's string functions count what is done with the poison string
+// (and pass every other string on), and the poison object counts from zero.
+class GarbageWatch {
+public:
+    GarbageWatch() : api_(const_cast<RuntimeApi*>(Runtime())) {
+        g_poison.touches = 0;
+        stringTouches_ = 0;
+        if (!api_) return;
+        realDelete_ = api_->WindowsDeleteString;
+        realBuffer_ = api_->WindowsGetStringRawBuffer;
+        api_->WindowsDeleteString = Delete;
+        api_->WindowsGetStringRawBuffer = Buffer;
+    }
+    ~GarbageWatch() {
+        if (!api_) return;
+        api_->WindowsDeleteString = realDelete_;
+        api_->WindowsGetStringRawBuffer = realBuffer_;
+    }
+    GarbageWatch(const GarbageWatch&) = delete;
+    GarbageWatch& operator=(const GarbageWatch&) = delete;
+    // Frees and uses of garbage since the watch began.
+    static int64_t Touches() { return g_poison.touches + stringTouches_; }
+
+private:
+    static HRESULT WINAPI Delete(HSTRING s) {
+        if (s != GarbageString()) return realDelete_(s);
+        ++stringTouches_;
+        return S_OK;
+    }
+    static const wchar_t* WINAPI Buffer(HSTRING s, UINT32* length) {
+        if (s != GarbageString()) return realBuffer_(s, length);
+        ++stringTouches_;
+        if (length) *length = 0;
+        return L"";
+    }
+    static inline RuntimeApi::WindowsDeleteStringFn realDelete_ = nullptr;
+    static inline RuntimeApi::WindowsGetStringRawBufferFn realBuffer_ = nullptr;
+    static inline int64_t stringTouches_ = 0;
+    RuntimeApi* api_;
 };
 
 inline HRESULT NewString(const std::wstring& text, HSTRING* out) {
@@ -97,7 +173,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetResults(T** result) override {
-        if (mode_ != OpMode::Completes) return kEIllegalMethodCall;
+        if (mode_ != OpMode::Completes) return FailWith(kEIllegalMethodCall, result);
+        if (resultsFail) return FailWith(E_FAIL, result);
         *result = Ref(result_);
         return S_OK;
     }
@@ -131,6 +208,7 @@ public:
 
     int cancels = 0;
     int closes = 0;
+    bool resultsFail = false;  // completes, but its result cannot be fetched
 
 private:
     int32_t Status() const {
@@ -147,15 +225,19 @@ class FakeStrings : public Fake<IVectorViewString> {
 public:
     explicit FakeStrings(std::vector<std::wstring> items) : Fake(kIidVectorViewString.iid), items_(std::move(items)) {}
     HRESULT STDMETHODCALLTYPE GetAt(UINT32 i, HSTRING* item) override {
-        if (i >= items_.size()) return kEBounds;
+        ++lookups;
+        if (i >= items_.size()) return FailWith(kEBounds, item);
         return NewString(items_[i], item);
     }
     HRESULT STDMETHODCALLTYPE get_Size(UINT32* size) override {
-        *size = static_cast<UINT32>(items_.size());
+        *size = claimedSize ? claimedSize : static_cast<UINT32>(items_.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE IndexOf(HSTRING, UINT32*, rt_bool*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetMany(UINT32, UINT32, HSTRING*, UINT32*) override { return E_NOTIMPL; }
+
+    UINT32 claimedSize = 0;  // non-zero: the size the list reports, whatever it holds
+    UINT32 lookups = 0;
 
 private:
     std::vector<std::wstring> items_;
@@ -164,19 +246,19 @@ private:
 class FakeProperties : public Fake<IMediaProperties> {
 public:
     FakeProperties() : Fake(kIidMediaProperties), genres(std::vector<std::wstring>()) {}
-    HRESULT STDMETHODCALLTYPE get_Title(HSTRING* v) override { return NewString(title, v); }
-    HRESULT STDMETHODCALLTYPE get_Subtitle(HSTRING* v) override { return NewString(L"subtitle", v); }
-    HRESULT STDMETHODCALLTYPE get_AlbumArtist(HSTRING* v) override { return NewString(albumArtist, v); }
+    HRESULT STDMETHODCALLTYPE get_Title(HSTRING* v) override { return Text(title, v); }
+    HRESULT STDMETHODCALLTYPE get_Subtitle(HSTRING* v) override { return Text(L"subtitle", v); }
+    HRESULT STDMETHODCALLTYPE get_AlbumArtist(HSTRING* v) override { return Text(albumArtist, v); }
     HRESULT STDMETHODCALLTYPE get_Artist(HSTRING* v) override {
-        *v = nullptr;
-        return artistFails ? E_FAIL : NewString(artist, v);
+        return artistFails ? FailWith(E_FAIL, v) : Text(artist, v);
     }
-    HRESULT STDMETHODCALLTYPE get_AlbumTitle(HSTRING* v) override { return NewString(album, v); }
+    HRESULT STDMETHODCALLTYPE get_AlbumTitle(HSTRING* v) override { return Text(album, v); }
     HRESULT STDMETHODCALLTYPE get_TrackNumber(int32_t* v) override {
         *v = track;
-        return S_OK;
+        return callsFail ? E_FAIL : S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Genres(IVectorViewString** v) override {
+        if (callsFail) return FailWith(E_FAIL, v);
         *v = Ref(&genres);
         return S_OK;
     }
@@ -194,8 +276,14 @@ public:
     }
     std::wstring title, artist, albumArtist, album;
     bool artistFails = false;
+    bool callsFail = false;  // every getter
     int32_t track = 0;
     FakeStrings genres;
+
+private:
+    HRESULT Text(const std::wstring& text, HSTRING* v) const {
+        return callsFail ? FailWith(E_FAIL, v) : NewString(text, v);
+    }
 };
 
 class FakeTimeline : public Fake<ITimelineProperties> {
@@ -261,19 +349,24 @@ public:
           propertiesOp(kIidAsyncOperationMediaProperties.iid, propertiesMode, &properties) {
         info.status = status;
     }
-    HRESULT STDMETHODCALLTYPE get_SourceAppUserModelId(HSTRING* v) override { return NewString(appId, v); }
+    HRESULT STDMETHODCALLTYPE get_SourceAppUserModelId(HSTRING* v) override {
+        return callsFail ? FailWith(RPC_E_DISCONNECTED, v) : NewString(appId, v);
+    }
     HRESULT STDMETHODCALLTYPE TryGetMediaPropertiesAsync(IAsyncOperationMediaProperties** op) override {
         ++propertyRequests;
+        if (callsFail) return FailWith(RPC_E_DISCONNECTED, op);
         *op = Ref(&propertiesOp);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTimelineProperties(ITimelineProperties** v) override {
+        if (callsFail) return FailWith(RPC_E_DISCONNECTED, v);
         *v = Ref(&timeline);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetPlaybackInfo(IPlaybackInfo** v) override {
-        *v = infoFails ? nullptr : Ref(&info);
-        return infoFails ? E_FAIL : S_OK;
+        if (infoFails || callsFail) return FailWith(E_FAIL, v);
+        *v = Ref(&info);
+        return S_OK;
     }
     MIVOLA_FAKE_SLOT(TryPlayAsync, IInspectable**)
     MIVOLA_FAKE_SLOT(TryPauseAsync, IInspectable**)
@@ -299,6 +392,7 @@ public:
 
     std::wstring appId;
     bool infoFails = false;
+    bool callsFail = false;  // every call, as on a session whose app has closed
     int propertyRequests = 0;
     FakePlaybackInfo info;
     FakeTimeline timeline;
@@ -312,9 +406,8 @@ class FakeSessionList : public Fake<IVectorViewSession> {
 public:
     FakeSessionList() : Fake(kIidVectorViewSession.iid) {}
     HRESULT STDMETHODCALLTYPE GetAt(UINT32 i, ISession** item) override {
-        *item = nullptr;
         // A session that vanished after the list was made.
-        if (i >= items.size() || !items[i]) return kEBounds;
+        if (i >= items.size() || !items[i]) return FailWith(kEBounds, item);
         *item = Ref(static_cast<ISession*>(items[i]));
         return S_OK;
     }
@@ -331,14 +424,12 @@ class FakeManager : public Fake<IManager> {
 public:
     FakeManager() : Fake(kIidManager) {}
     HRESULT STDMETHODCALLTYPE GetCurrentSession(ISession** session) override {
-        *session = nullptr;
-        if (currentFails) return E_FAIL;
+        if (currentFails) return FailWith(E_FAIL, session);
         *session = Ref(static_cast<ISession*>(current));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetSessions(IVectorViewSession** sessions) override {
-        *sessions = nullptr;
-        if (sessionsFail) return E_FAIL;
+        if (sessionsFail) return FailWith(E_FAIL, sessions);
         *sessions = Ref(&list);
         return S_OK;
     }
