@@ -27,12 +27,14 @@ HWND OpenDialog(const WmpStandIn& s) {
 bool Click(const WmpStandIn& s, HWND dialog, int id) {
     size_t from = s.LogLines().size() > 0 ? static_cast<size_t>(s.FindEvent("config 0 begin")) : 0;
     SendTo(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-    for (int i = 0; i < 500 && ::IsWindow(dialog); ++i) ::Sleep(10);
-    int end = -1;
-    std::vector<std::string> lines = s.LogLines();
-    for (size_t i = from; i < lines.size(); ++i)
-        if (EventText(lines[i]) == "config 0 end hr=0x0") end = static_cast<int>(i);
-    return end >= 0 && !::IsWindow(dialog);
+    // The window goes before DisplayPropertyPage returns and the stand-in logs it: wait for both.
+    auto ended = [&] {
+        std::vector<std::string> lines = s.LogLines();
+        for (size_t i = from; i < lines.size(); ++i)
+            if (EventText(lines[i]) == "config 0 end hr=0x0") return true;
+        return false;
+    };
+    return WaitUntil([&] { return !::IsWindow(dialog) && ended(); }, 10000);
 }
 
 // Ticks the worker runs in one second (each begins with get_playState).
