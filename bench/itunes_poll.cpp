@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bridge_program_protocol.h"
 #include "host_process_time.h"
 #include "registration.h"
 #include "sim_protocol.h"
@@ -66,7 +67,7 @@ LRESULT Counter(HWND iTunes, itunes_sim::Counter counter) {
 }
 
 
-HWND BridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_iTunes", nullptr); }
+HWND BridgeWindow() { return ::FindWindowExA(HWND_MESSAGE, nullptr, mivola::kiTunesBridgeProtocol.windowClass, nullptr); }
 
 struct Measure {
     double pollMicros = 0;
@@ -105,10 +106,7 @@ bool Run(const std::wstring& folder, const std::wstring& token, HWND iTunes, con
             m.callsPerPoll = static_cast<double>(calls) / m.polls;
             m.pollMicros = static_cast<double>(micros) / m.polls;
         }
-        if (cpu0 >= 0 && cpu1 >= 0) {
-            m.corePercent = 100.0 * static_cast<double>(cpu1 - cpu0) / kHostTicksPerSecond * 1000.0 /
-                            static_cast<double>(t1 - t0);
-        }
+        m.corePercent = CoreSharePercent(cpu0, cpu1, t1 - t0);
         // Polls a second apart can be counted one by one.
         if (std::string(interval) == "1000") {
             Counter(iTunes, itunes_sim::CounterReset);
@@ -121,7 +119,7 @@ bool Run(const std::wstring& folder, const std::wstring& token, HWND iTunes, con
         }
     }
     HWND w = BridgeWindow();
-    if (w) ::PostMessageA(w, ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd"), 0, 0);
+    if (w) ::PostMessageA(w, ::RegisterWindowMessageA(mivola::kiTunesBridgeProtocol.pluginEndMessage), 0, 0);
     if (::WaitForSingleObject(bridge.get(), 10000) != WAIT_OBJECT_0) ::TerminateProcess(bridge.get(), 1);
     return attached;
 }

@@ -59,7 +59,7 @@ double CoreShare(const std::wstring& folder, const std::string& token, const cha
         ::Sleep(seconds * 1000);
         long long cpu1 = HostCpuTicks(stat);
         ULONGLONG t1 = ::GetTickCount64();
-        if (cpu0 >= 0 && cpu1 >= 0) share = 100.0 * (cpu1 - cpu0) / kHostTicksPerSecond * 1000.0 / (t1 - t0);
+        share = CoreSharePercent(cpu0, cpu1, t1 - t0);
     }
     HWND w = BridgeWindow();
     if (w) ::PostMessageA(w, ::RegisterWindowMessageA(mivola::kSmtcBridgeProtocol.pluginEndMessage), 0, 0);
