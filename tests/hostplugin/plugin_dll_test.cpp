@@ -140,107 +140,75 @@ TEST(PluginDll, UnloadingWithoutFreeReleasesWhatItHeld) {
     EXPECT_FALSE(ReadList(requestMutex, kRequestRegion, request));
 }
 
-TEST(PluginDll, StartsTheBridgeAndEndsItOnlyWhenUnloaded) {
-    ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
-    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\n", Arch::Same, true);
-    ASSERT_TRUE(folder.Ready());
-    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
-    ASSERT_TRUE(module);
-    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
-    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
-    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
-    ASSERT_TRUE(init && freeFn && showSetting);
+// How the host plug-in starts and ends a bridge program, the same for the iTunes bridge and the
+// media-session bridge.
+struct BridgeProgramCase {
+    const char* name;
+    const char* settings;
+    bool itunes;                  // the iTunes bridge; else the media-session bridge
+    const char* startLine;        // the stand-in bridge's log line for its start
+    int settingsDialogResult;     // what ShowSetting(0) returns after a cancel
+};
 
-    EXPECT_EQ(init(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
-    EXPECT_EQ(BridgeLog(folder), "start ZEQ_Plugin_iTunes show 0\n") << "hidden, with the one parameter";
-
-    // Around the settings dialog the bridge is ended and started again.
-    {
-        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
-        HWND dialog = shown.WaitWindow(L"設定");
-        ASSERT_NE(dialog, nullptr);
-        Click(dialog, IDCANCEL);
-        ASSERT_TRUE(shown.Finish());
-        EXPECT_EQ(shown.Result(), 1);
+class PluginBridgeProgram : public ::testing::TestWithParam<BridgeProgramCase> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr && FindSmtcBridgeWindow() == nullptr; }))
+            << "a stand-in bridge is still running";
     }
-    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 2 && Count(BridgeLog(folder), "exit") == 1; }))
-        << BridgeLog(folder);
-    EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 1u);
-    ASSERT_TRUE(WaitUntil([] { return PingBridge() != 0; }));
+    using FindFn = HWND (*)();
+    FindFn Find() const { return GetParam().itunes ? FindBridgeWindow : FindSmtcBridgeWindow; }
+    std::string Log(const PluginFolder& folder) const {
+        return ReadFileBytes(GetParam().itunes ? folder.BridgeLog() : folder.SmtcBridgeLog());
+    }
+};
 
-    freeFn();
-    EXPECT_EQ(PingBridge(), 1) << "Free leaves the bridge running with no end message queued";
-    module.reset();
-    ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 2; })) << BridgeLog(folder);
-    EXPECT_EQ(Count(BridgeLog(folder), "PluginEnd"), 2u);
+TEST_P(PluginBridgeProgram, StartsItAndEndsItOnlyWhenUnloaded) {
+    const BridgeProgramCase& c = GetParam();
+    PluginFolder folder(c.settings, Arch::Same, c.itunes, !c.itunes);
+    ASSERT_TRUE(folder.Ready());
+    LoadedPlugin plugin(folder.Dll());
+    ASSERT_TRUE(plugin.Ready());
+    ASSERT_TRUE(WaitUntil([&] { return Count(Log(folder), "start") == 1; })) << Log(folder);
+    EXPECT_EQ(Log(folder), c.startLine) << "hidden, with the one parameter";
+
+    // Ended before the settings dialog; the new one starts only once the old one is gone.
+    EXPECT_EQ(ClickThrough([&] { return plugin.ShowSetting(0, 0); }, L"設定", {IDCANCEL}), c.settingsDialogResult)
+        << "the result speaks of the iTunes bridge only";
+    ASSERT_TRUE(WaitUntil([&] { return Count(Log(folder), "start") == 2 && Count(Log(folder), "exit") == 1; }))
+        << Log(folder);
+    EXPECT_EQ(Count(Log(folder), "PluginEnd"), 1u);
+    EXPECT_EQ(Count(Log(folder), "second instance"), 0u) << Log(folder);
+    ASSERT_TRUE(WaitUntil([&] { return PingBridge(Find()) != 0; }));
+
+    plugin.Free();
+    EXPECT_EQ(PingBridge(Find()), 1) << "Free leaves the bridge running with no end message queued";
+    plugin.Unload();
+    ASSERT_TRUE(WaitUntil([&] { return Count(Log(folder), "exit") == 2; })) << Log(folder);
+    EXPECT_EQ(Count(Log(folder), "PluginEnd"), 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, PluginBridgeProgram,
+    ::testing::Values(BridgeProgramCase{"Itunes", "[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\n", true,
+                                        "start ZEQ_Plugin_iTunes show 0\n", 1},
+                      // On without SMTCCheck in the file; the iTunes bridge is off by default.
+                      BridgeProgramCase{"MediaSessions", "[Main]\nVersion=2\nMivolaNum=1\n", false,
+                                        "start ZEQ_Plugin_SMTC show 0\n", 0}),
+    [](const ::testing::TestParamInfo<BridgeProgramCase>& info) { return std::string(info.param.name); });
 
 // Switched off in the settings dialog: the bridge is ended and stays ended.
 TEST(PluginDll, UncheckingTheBridgeLeavesItStopped) {
     ASSERT_TRUE(WaitUntil([] { return FindBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
     PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\n", Arch::Same, true);
     ASSERT_TRUE(folder.Ready());
-    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
-    ASSERT_TRUE(module);
-    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
-    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
-    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
-    ASSERT_TRUE(init && freeFn && showSetting);
-    EXPECT_EQ(init(), 0);
+    LoadedPlugin plugin(folder.Dll());
+    ASSERT_TRUE(plugin.Ready());
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
-    {
-        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
-        HWND dialog = shown.WaitWindow(L"設定");
-        ASSERT_NE(dialog, nullptr);
-        Click(dialog, 1010);
-        Click(dialog, IDOK);
-        ASSERT_TRUE(shown.Finish());
-        EXPECT_EQ(shown.Result(), 0);
-    }
+    EXPECT_EQ(ClickThrough([&] { return plugin.ShowSetting(0, 0); }, L"設定", {1010, IDOK}), 0);
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "exit") == 1; })) << BridgeLog(folder);
     EXPECT_FALSE(WaitUntil([] { return FindBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
     EXPECT_EQ(Count(BridgeLog(folder), "start"), 1u);
-    freeFn();
-}
-
-// The media-session bridge is started and ended by the same rules as the iTunes bridge.
-TEST(PluginDll, StartsTheSmtcBridgeAndEndsItOnlyWhenUnloaded) {
-    ASSERT_TRUE(WaitUntil([] { return FindSmtcBridgeWindow() == nullptr; })) << "a stand-in bridge is still running";
-    PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\n", Arch::Same, false, true);
-    ASSERT_TRUE(folder.Ready());
-    auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
-    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
-    ASSERT_TRUE(module);
-    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
-    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
-    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
-    ASSERT_TRUE(init && freeFn && showSetting);
-
-    EXPECT_EQ(init(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 1; })) << "on without SMTCCheck in the file";
-    EXPECT_EQ(log(), "start ZEQ_Plugin_SMTC show 0\n") << "hidden, with the one parameter";
-
-    // Ended before the settings dialog; the new one starts only once the old one is gone.
-    {
-        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
-        HWND dialog = shown.WaitWindow(L"設定");
-        ASSERT_NE(dialog, nullptr);
-        Click(dialog, IDCANCEL);
-        ASSERT_TRUE(shown.Finish());
-        EXPECT_EQ(shown.Result(), 0) << "the result speaks of the iTunes bridge only, which is off";
-    }
-    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "start") == 2 && Count(log(), "exit") == 1; })) << log();
-    EXPECT_EQ(Count(log(), "PluginEnd"), 1u);
-    EXPECT_EQ(Count(log(), "second instance"), 0u) << log();
-    ASSERT_TRUE(WaitUntil([] { return PingBridge(FindSmtcBridgeWindow) != 0; }));
-
-    freeFn();
-    EXPECT_EQ(PingBridge(FindSmtcBridgeWindow), 1) << "Free leaves the bridge running with no end message queued";
-    module.reset();
-    ASSERT_TRUE(WaitUntil([&] { return Count(log(), "exit") == 2; })) << log();
-    EXPECT_EQ(Count(log(), "PluginEnd"), 2u);
-    EXPECT_EQ(ReadFileBytes(folder.BridgeLog()), "") << "the iTunes bridge is off by default";
 }
 
 // SMTCCheck 0: nothing starts, not even after the settings dialog; switched on there, it starts,
@@ -251,21 +219,13 @@ TEST(PluginDll, SmtcCheckZeroStartsNothing) {
     PluginFolder folder("[Main]\nVersion=2\nMivolaNum=1\niTunesCheck=1\nSMTCCheck=0\n", Arch::Same, true, true);
     ASSERT_TRUE(folder.Ready());
     auto log = [&] { return ReadFileBytes(folder.SmtcBridgeLog()); };
-    unique_hmodule module(::LoadLibraryW(folder.Dll().c_str()));
-    ASSERT_TRUE(module);
-    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
-    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
-    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
-    ASSERT_TRUE(init && freeFn && showSetting);
-    EXPECT_EQ(init(), 0);
+    LoadedPlugin plugin(folder.Dll());
+    ASSERT_TRUE(plugin.Ready());
     ASSERT_TRUE(WaitUntil([&] { return Count(BridgeLog(folder), "start") == 1; })) << BridgeLog(folder);
     auto dialog = [&](bool toggleSmtc) {
-        DialogThread shown([&] { return showSetting(0, 0, nullptr); });
-        HWND window = shown.WaitWindow(L"設定");
-        ASSERT_NE(window, nullptr);
-        if (toggleSmtc) Click(window, 1011);
-        Click(window, IDOK);
-        ASSERT_TRUE(shown.Finish());
+        std::initializer_list<int> clicks = {IDOK}, toggled = {1011, IDOK};
+        EXPECT_NE(ClickThrough([&] { return plugin.ShowSetting(0, 0); }, L"設定", toggleSmtc ? toggled : clicks),
+                  kDialogNotShown);
     };
     dialog(false);
     EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
@@ -279,7 +239,6 @@ TEST(PluginDll, SmtcCheckZeroStartsNothing) {
     EXPECT_FALSE(WaitUntil([] { return FindSmtcBridgeWindow() != nullptr; }, 2000)) << "switched off, yet started";
     EXPECT_EQ(Count(log(), "start"), 1u);
     EXPECT_EQ(Count(BridgeLog(folder), "start"), 4u) << "the iTunes bridge restarted around each dialog";
-    freeFn();
 }
 
 TEST_P(WithHost, ReportsTheRecordsAndNamesToTheHost) {

@@ -10,11 +10,6 @@ using namespace mivola::test;
 
 namespace {
 
-template <typename T>
-T Export(HMODULE module, const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 DWORD BridgeProcess() {
     HWND window = ItunesBridge::Window();
     DWORD pid = 0;
@@ -41,14 +36,8 @@ protected:
 TEST_P(HostPluginBridge, SettingsDialogRestartsTheBridgeAndUnloadingEndsIt) {
     ItunesStandIn iTunes(arch());
     ASSERT_TRUE(iTunes.Start("state playing\ntrack\n name Song\n"));
-    unique_hmodule module(::LoadLibraryW((dir.Path() + L"Mivola.zeqp").c_str()));
-    ASSERT_TRUE(module);
-    auto init = Export<int(WINAPI*)()>(module.get(), "Init");
-    auto freeFn = Export<void(WINAPI*)()>(module.get(), "Free");
-    auto showSetting = Export<int(WINAPI*)(int, int, HWND)>(module.get(), "ShowSetting");
-    ASSERT_TRUE(init && freeFn && showSetting);
-
-    EXPECT_EQ(init(), 0);
+    LoadedPlugin plugin(dir.Path() + L"Mivola.zeqp");
+    ASSERT_TRUE(plugin.Ready());
     ASSERT_TRUE(ItunesBridge::WaitText("start"));
     DWORD previous = BridgeProcess();
 
@@ -57,24 +46,16 @@ TEST_P(HostPluginBridge, SettingsDialogRestartsTheBridgeAndUnloadingEndsIt) {
     // at once, and no bridge would run.
     ASSERT_EQ(iTunes.Send(itunes_sim::kSimSetSlow, 200), 1);
     for (int round = 0; round < 3; ++round) {
-        {
-            // The settings dialog is modal: it is shown on a thread of its own and cancelled.
-            DialogThread shown([&] { return showSetting(0, 0, nullptr); });
-            HWND dialog = shown.WaitWindow(L"設定");
-            ASSERT_NE(dialog, nullptr) << "round " << round;
-            Click(dialog, IDCANCEL);
-            ASSERT_TRUE(shown.Finish()) << "round " << round;
-            EXPECT_EQ(shown.Result(), 1) << "round " << round;
-        }
+        EXPECT_EQ(ClickThrough([&] { return plugin.ShowSetting(0, 0); }, L"設定", {IDCANCEL}), 1) << "round " << round;
         ASSERT_TRUE(WaitUntil([&] { return BridgeProcess() != 0 && BridgeProcess() != previous; }, 8000)) << "round " << round;
         EXPECT_TRUE(ItunesBridge::WaitText("start", 10000)) << "round " << round << ": the new bridge attaches";
         previous = BridgeProcess();
     }
 
-    freeFn();
+    plugin.Free();
     ::Sleep(1500);
     EXPECT_EQ(BridgeProcess(), previous) << "Free keeps the bridge";
-    module.reset();
+    plugin.Unload();
     EXPECT_TRUE(WaitUntil([] { return ItunesBridge::Window() == nullptr; }, 8000)) << "unloading ends it";
 }
 

@@ -1,12 +1,7 @@
 #include "itunes_test_support.h"
 
-#include <cstring>
-
 #include <tlhelp32.h>
 
-#include "record_transfer.h"
-#include "region_names.h"
-#include "shared_region.h"
 
 namespace mivola::test {
 
@@ -39,22 +34,19 @@ void ForgetDeadServers() {
 }
 
 void EndStrays() {
-    const UINT pluginEnd = ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd");
     for (int i = 0; i < 5; ++i) {
-        HWND bridge = ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_iTunes", nullptr);
         HWND standIn = ::FindWindowW(itunes_sim::kWindowClass, nullptr);
-        if (!bridge && !standIn) break;
-        for (HWND window : {bridge, standIn}) {
-            if (!window) continue;
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
-            unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-            ::PostMessageA(window, window == bridge ? pluginEnd : WM_CLOSE, 0, 0);
-            if (process && ::WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) {
-                ::TerminateProcess(process.get(), 1);
-                ::WaitForSingleObject(process.get(), 5000);
-                if (window == standIn) ForgetDeadServers();
-            }
+        if (!ItunesBridge::Window() && !standIn) break;
+        ItunesBridge::EndStray();
+        if (!standIn) continue;
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(standIn, &pid);
+        unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        ::PostMessageW(standIn, WM_CLOSE, 0, 0);
+        if (process && ::WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), 5000);
+            ForgetDeadServers();
         }
     }
 }
@@ -106,32 +98,6 @@ std::vector<std::string> ItunesStandIn::Events(size_t from) const {
     std::vector<std::string> events;
     for (size_t i = from; i < lines.size(); ++i) events.push_back(EventText(lines[i]));
     return events;
-}
-
-ItunesBridge::ItunesBridge(const std::string& settings) {
-    ::CopyFileW((ItunesProgramDir(Arch::Same) + L"ZEQ_Mivola_iTunes.exe").c_str(), ProgramPath().c_str(), FALSE);
-    if (!settings.empty()) WriteFileBytes(dir_.Path() + L"Setting.ini", settings);
-}
-
-bool ItunesBridge::Start(const std::wstring& args) { return child_.Start(ProgramPath(), args); }
-
-HWND ItunesBridge::Window() { return ::FindWindowExA(HWND_MESSAGE, nullptr, "ZEQ_Plugin_iTunes", nullptr); }
-
-std::string ItunesBridge::Text() {
-    HWND window = Window();
-    if (!window) return "<no window>";
-    char text[64] = {};
-    ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-bool ItunesBridge::WaitText(const std::string& text, DWORD timeoutMs) {
-    return WaitUntil([&] { return Text() == text; }, timeoutMs);
-}
-
-bool ItunesBridge::PostEnd() {
-    HWND window = Window();
-    return window && ::PostMessageA(window, ::RegisterWindowMessageA("ZEQ_Plugin_iTunesMsg_PluginEnd"), 0, 0);
 }
 
 bool ReadNowPlaying(NowPlayingRecord& record) { return ReadPlayerNowPlaying("iTunes", record); }

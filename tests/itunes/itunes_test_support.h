@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bridge_identity_record.h"
+#include "bridge_program_driver.h"
 #include "now_playing_record.h"
 #include "registration.h"
 #include "sim_protocol.h"
@@ -63,30 +64,6 @@ public:
 
 private:
     Arch arch_;
-};
-
-class ItunesBridge {
-public:
-    explicit ItunesBridge(const std::string& settings = std::string());
-    ~ItunesBridge() { Kill(); }
-    bool Start(const std::wstring& args = L"ZEQ_Plugin_iTunes");
-    std::wstring ProgramPath() const { return dir_.Path() + L"ZEQ_Mivola_iTunes.exe"; }
-    // The bridge's message-only window, or null.
-    static HWND Window();
-    static std::string Text();
-    // Waits until the window shows the text.
-    static bool WaitText(const std::string& text, DWORD timeoutMs = 10000);
-    // Posts the host plug-in's end message.
-    static bool PostEnd();
-    bool Wait(DWORD timeoutMs) { return child_.Wait(timeoutMs); }
-    DWORD ExitCode() const { return child_.ExitCode(); }
-    bool Running() const { return child_.Running(); }
-    void Kill() { child_.Kill(); }
-    DWORD Id() const { return child_.Id(); }
-
-private:
-    TempDir dir_;
-    Child child_;
 };
 
 // Copies the bridge's records out; false when their region does not exist.

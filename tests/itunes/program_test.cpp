@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "bridge_program_checks.h"
 #include "itunes_test_support.h"
 #include "record_transfer.h"
 #include "region_names.h"
@@ -22,19 +23,8 @@ protected:
 };
 
 TEST_F(BridgeAlone, RunsOnlyWithItsWordAnywhereInTheCommandLine) {
-    for (const wchar_t* args : {L"", L"zeq_plugin_itunes", L"ZEQ_Plugin_iTune", L"-Embedding"}) {
-        ItunesBridge bridge;
-        ASSERT_TRUE(bridge.Start(args));
-        ASSERT_TRUE(bridge.Wait(10000)) << Narrow(args);
-        EXPECT_EQ(bridge.ExitCode(), 0u) << Narrow(args);
-        EXPECT_EQ(ItunesBridge::Window(), nullptr);
-    }
-    ItunesBridge bridge;
-    ASSERT_TRUE(bridge.Start(L"--x=aZEQ_Plugin_iTunesb"));
-    EXPECT_TRUE(WaitUntil([] { return ItunesBridge::Window() != nullptr; })) << "the word inside a longer argument counts";
-    EXPECT_TRUE(ItunesBridge::PostEnd());
-    ASSERT_TRUE(bridge.Wait(10000));
-    EXPECT_EQ(bridge.ExitCode(), 0u);
+    ExpectRunsOnlyWithItsWord(kItunesBridgeNames, Arch::Same,
+                              {L"", L"zeq_plugin_itunes", L"ZEQ_Plugin_iTune", L"-Embedding"});
 }
 
 TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
@@ -56,26 +46,11 @@ TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }, 3000));
     EXPECT_LT(::GetTickCount64() - started, 2500u) << "the first search tick comes after one second";
 
-    // A second bridge ends at once and leaves the first alone.
-    ItunesBridge second;
-    ASSERT_TRUE(second.Start());
-    ASSERT_TRUE(second.Wait(10000));
-    EXPECT_EQ(second.ExitCode(), 0u);
-    EXPECT_TRUE(first.Running());
-
-    // A close request is refused.
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(::SendMessageTimeoutA(ItunesBridge::Window(), WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &answer));
-    EXPECT_EQ(answer, 1u);
-    EXPECT_FALSE(first.Wait(1500));
-    EXPECT_NE(ItunesBridge::Window(), nullptr);
-
+    ExpectSingleInstanceRefusingClose(first, kItunesBridgeNames, Arch::Same);
     BridgeIdentityRecord identity;
     EXPECT_FALSE(ReadIdentity(identity)) << "no identity region while no iTunes runs";
 
-    ASSERT_TRUE(ItunesBridge::PostEnd());
-    ASSERT_TRUE(first.Wait(10000));
-    EXPECT_EQ(first.ExitCode(), 0u);
+    ExpectEndsOnTheEndMessage(first, kItunesBridgeNames);
     {
         MutexLock lock(reader);
         EXPECT_TRUE(AllZero(reader.View(), kNowPlayingRecordSize));

@@ -34,7 +34,7 @@ protected:
     }
     // Waits until a published record satisfies done; the last record seen stays in record_.
     bool WaitRecord(const std::function<bool(const NowPlayingRecord&)>& done, DWORD timeoutMs = 5000) {
-        return WaitUntil([&] { return ReadSmtcNowPlaying(record_) && done(record_); }, timeoutMs);
+        return WaitUntil([&] { return ReadPlayerNowPlaying(kKeySmtc, record_) && done(record_); }, timeoutMs);
     }
     static bool Ends(SmtcBridge& bridge) { return SmtcBridge::PostEnd() && bridge.Wait(10000) && bridge.ExitCode() == 0; }
 
@@ -110,7 +110,7 @@ void PlayRows(SmtcStandIn& standIn, const std::vector<Row>& rows, NowPlayingReco
         ASSERT_TRUE(standIn.SetScenario(row.scenario)) << row.what;
         bool ok = WaitUntil([&] {
             int32_t extra = static_cast<int32_t>((::GetTickCount64() - set) / 1000) + 1;
-            return ReadSmtcNowPlaying(seen) && Matches(seen, row, extra);
+            return ReadPlayerNowPlaying(kKeySmtc, seen) && Matches(seen, row, extra);
         }, 5000);
         size_t differs = 0;
         const unsigned char* a = reinterpret_cast<const unsigned char*>(&seen);
@@ -151,7 +151,7 @@ TEST_P(SmtcBridgeWithStandIn, PlayStatesAndTheFieldsEachCarries) {
 
     // Without any session: all zero.
     ASSERT_TRUE(standIn.SetScenario("current none\n"));
-    EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllBytesZero(&r, sizeof r); })) << Describe(record_);
+    EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllZero(&r, sizeof r); })) << Describe(record_);
     EXPECT_TRUE(Ends(bridge));
 }
 
@@ -206,11 +206,11 @@ TEST_P(SmtcBridgeWithStandIn, TextsFallBackAreCutAndKeepCharactersOutsideCodePag
     PlayRows(standIn, rows, record_);
 
     BridgeIdentityRecord identity;
-    ASSERT_TRUE(ReadSmtcIdentity(identity));
+    ASSERT_TRUE(ReadPlayerIdentity(kKeySmtc, identity));
     EXPECT_STREQ(identity.PlayerVersion, L"tx.nogenres") << "the app id of the session shown";
     ASSERT_TRUE(standIn.SetScenario(Shown("tx.app", "paused", "  repeat app 100 \xED\x95\x9C\n")));
     EXPECT_TRUE(WaitUntil([&] {
-        return ReadSmtcIdentity(identity) && std::wstring(identity.PlayerVersion) == std::wstring(63, L'\xD55C');
+        return ReadPlayerIdentity(kKeySmtc, identity) && std::wstring(identity.PlayerVersion) == std::wstring(63, L'\xD55C');
     })) << "the app id cut to 63 units";
     EXPECT_TRUE(Ends(bridge));
 }
@@ -271,7 +271,7 @@ TEST_P(SmtcBridgeWithStandIn, ShowsTheChosenSessionAndNamesItsAppInTheIdentity) 
     EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return std::wstring(r.Title) == L"B"; }))
         << "the first playing session before a current one that is paused; " << Describe(record_);
     BridgeIdentityRecord identity;
-    EXPECT_TRUE(ReadSmtcIdentity(identity));
+    EXPECT_TRUE(ReadPlayerIdentity(kKeySmtc, identity));
     EXPECT_STREQ(identity.PlayerVersion, L"App.B");
     EXPECT_STREQ(identity.Description, "SMTC\x97p Ver 1.0.0");
     EXPECT_NE(std::wstring(identity.ModulePath).find(bridge.ProgramPath()), std::wstring::npos)
@@ -299,22 +299,31 @@ TEST_P(SmtcBridgeWithStandIn, ShowsTheChosenSessionAndNamesItsAppInTheIdentity) 
          "session a\n  status paused\n  title A\nsession b\n  status playing\n  title B\ncurrent b\nat 300\nremove b\n",
          L"A"},
     };
+    // Each step's sessions get app ids of their own, so that a record still showing the previous
+    // step cannot pass for this one's.
+    int number = 0;
     for (const Step& step : steps) {
-        ASSERT_TRUE(standIn.SetScenario(step.scenario)) << step.what;
-        EXPECT_TRUE(WaitRecord([&](const NowPlayingRecord& r) { return std::wstring(r.Title) == step.title; }))
+        std::string scenario = step.scenario;
+        const std::string prefix = "s" + std::to_string(++number) + ".";
+        for (const char* session : {"a", "b"}) {
+            const std::string line = std::string("session ") + session + "\n";
+            scenario.insert(scenario.find(line) + line.size(), "  app " + prefix + session + "\n");
+        }
+        const std::wstring app = Widen(prefix) + (std::wstring(step.title) == L"A" ? L"a" : L"b");
+        ASSERT_TRUE(standIn.SetScenario(scenario)) << step.what;
+        EXPECT_TRUE(WaitRecord([&](const NowPlayingRecord& r) { return r.Title == std::wstring(step.title) && r.Status == app; }))
             << step.what << "; " << Describe(record_);
-        EXPECT_TRUE(WaitUntil([&] {
-            return ReadSmtcIdentity(identity) && std::wstring(identity.PlayerVersion) == std::wstring(record_.Status);
-        })) << step.what;
+        EXPECT_TRUE(WaitUntil([&] { return ReadPlayerIdentity(kKeySmtc, identity) && identity.PlayerVersion == app; }))
+            << step.what;
     }
 
     // No sessions at all: an all-zero record, and the identity without a player version.
     ASSERT_TRUE(standIn.SetScenario("current none\n"));
-    EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllBytesZero(&r, sizeof r); }));
-    EXPECT_TRUE(WaitUntil([&] { return ReadSmtcIdentity(identity) && identity.PlayerVersion[0] == 0; }));
+    EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllZero(&r, sizeof r); }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadPlayerIdentity(kKeySmtc, identity) && identity.PlayerVersion[0] == 0; }));
     EXPECT_NE(identity.ModulePath[0], 0);
     EXPECT_TRUE(Ends(bridge));
-    EXPECT_FALSE(ReadSmtcIdentity(identity) && identity.ModulePath[0]) << "the identity is withdrawn at the end";
+    EXPECT_FALSE(ReadPlayerIdentity(kKeySmtc, identity) && identity.ModulePath[0]) << "the identity is withdrawn at the end";
     EXPECT_EQ(standIn.LiveObjectsInLog(), 0) << "every object the bridge was given is released";
 }
 
@@ -398,7 +407,7 @@ TEST_P(SmtcBridgeWithStandIn, AManagerRequestThatNeverEndsOrFailsLeavesTheBridge
         SmtcBridge bridge(kFastPolls, arch());
         ASSERT_TRUE(bridge.Start());
         EXPECT_TRUE(SmtcBridge::WaitText("unavailable", 5000)) << how << ": " << SmtcBridge::Text();
-        EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllBytesZero(&r, sizeof r); }, 3000))
+        EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllZero(&r, sizeof r); }, 3000))
             << how << ": " << Describe(record_);
         EXPECT_EQ(standIn.CallCount("Statics.RequestAsync", from), 1u) << how << ": the manager was asked for once";
         EXPECT_TRUE(Ends(bridge)) << how;
@@ -410,7 +419,7 @@ TEST_P(SmtcBridgeWithStandIn, UnavailableUntilTheClassIsRegisteredThenStarts) {
     ASSERT_TRUE(bridge.Start());
     ASSERT_TRUE(SmtcBridge::WaitText("unavailable")) << SmtcBridge::Text();
     NowPlayingRecord record;
-    EXPECT_TRUE(WaitUntil([&] { return ReadSmtcNowPlaying(record) && AllBytesZero(&record, sizeof record); }));
+    EXPECT_TRUE(WaitUntil([&] { return ReadPlayerNowPlaying(kKeySmtc, record) && AllZero(&record, sizeof record); }));
     SmtcStandIn standIn("session s\n  app App.Late\n  status playing\n  title Late\ncurrent s\n");
     ASSERT_TRUE(Serves(standIn));
     // The next try comes a minute after the first, whatever the interval.

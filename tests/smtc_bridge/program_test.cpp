@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "bridge_program_checks.h"
 #include "bridge_test_support.h"
 #include "players.h"
 #include "record_transfer.h"
@@ -19,19 +20,8 @@ namespace {
 using SmtcBridgeAlone = BridgeOfEachArch;
 
 TEST_P(SmtcBridgeAlone, RunsOnlyWithItsWordAnywhereInTheCommandLine) {
-    for (const wchar_t* args : {L"", L"zeq_plugin_smtc", L"ZEQ_Plugin_SMT", L"ZEQ_Plugin_iTunes"}) {
-        SmtcBridge bridge(std::string(), arch());
-        ASSERT_TRUE(bridge.Start(args));
-        ASSERT_TRUE(bridge.Wait(10000)) << Narrow(args);
-        EXPECT_EQ(bridge.ExitCode(), 0u) << Narrow(args);
-        EXPECT_EQ(SmtcBridge::Window(), nullptr);
-    }
-    SmtcBridge bridge(std::string(), arch());
-    ASSERT_TRUE(bridge.Start(L"--x=aZEQ_Plugin_SMTCb"));
-    EXPECT_TRUE(WaitUntil([] { return SmtcBridge::Window() != nullptr; })) << "the word inside a longer argument counts";
-    EXPECT_TRUE(SmtcBridge::PostEnd());
-    ASSERT_TRUE(bridge.Wait(10000));
-    EXPECT_EQ(bridge.ExitCode(), 0u);
+    ExpectRunsOnlyWithItsWord(kSmtcBridgeNames, arch(),
+                              {L"", L"zeq_plugin_smtc", L"ZEQ_Plugin_SMT", L"ZEQ_Plugin_iTunes"});
 }
 
 TEST_P(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
@@ -48,30 +38,16 @@ TEST_P(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     ASSERT_TRUE(first.Start());
     EXPECT_TRUE(SmtcBridge::WaitText("unavailable", 5000)) << SmtcBridge::Text();
     NowPlayingRecord record;
-    ASSERT_TRUE(WaitUntil([&] { return ReadSmtcNowPlaying(record) && AllBytesZero(&record, sizeof record); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadPlayerNowPlaying(kKeySmtc, record) && AllZero(&record, sizeof record); }, 3000));
     BridgeIdentityRecord identity;
-    EXPECT_FALSE(ReadSmtcIdentity(identity)) << "no identity while the sessions cannot be reached";
+    EXPECT_FALSE(ReadPlayerIdentity(kKeySmtc, identity)) << "no identity while the sessions cannot be reached";
 
-    // A second bridge ends at once and leaves the first alone.
-    SmtcBridge second(std::string(), arch());
-    ASSERT_TRUE(second.Start());
-    ASSERT_TRUE(second.Wait(10000));
-    EXPECT_EQ(second.ExitCode(), 0u);
-    EXPECT_TRUE(first.Running());
-
-    // A close request is refused.
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(::SendMessageTimeoutA(SmtcBridge::Window(), WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &answer));
-    EXPECT_EQ(answer, 1u);
-    EXPECT_FALSE(first.Wait(1000));
+    ExpectSingleInstanceRefusingClose(first, kSmtcBridgeNames, arch());
     EXPECT_EQ(SmtcBridge::Text(), "unavailable") << "the retry waits a minute, whatever the interval";
 
-    ASSERT_TRUE(SmtcBridge::PostEnd());
-    ASSERT_TRUE(first.Wait(10000));
-    EXPECT_EQ(first.ExitCode(), 0u);
-    EXPECT_EQ(SmtcBridge::Window(), nullptr);
+    ExpectEndsOnTheEndMessage(first, kSmtcBridgeNames);
     MutexLock lock(reader);
-    EXPECT_TRUE(AllBytesZero(reader.View(), kNowPlayingRecordSize));
+    EXPECT_TRUE(AllZero(reader.View(), kNowPlayingRecordSize));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothArchitectures, SmtcBridgeAlone, ::testing::Values(Arch::Same, Arch::Other),

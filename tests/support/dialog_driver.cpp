@@ -43,15 +43,14 @@ BOOL CALLBACK CancelWindow(HWND window, LPARAM) {
 }  // namespace
 
 DialogThread::DialogThread(std::function<int()> show) : done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    HANDLE started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, show, started] {
+    unique_handle started(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    thread_ = std::thread([this, show, started = started.get()] {
         threadId_ = ::GetCurrentThreadId();
         ::SetEvent(started);
         result_ = show();
         ::SetEvent(done_.get());
     });
-    ::WaitForSingleObject(started, 10000);
-    ::CloseHandle(started);
+    ::WaitForSingleObject(started.get(), 10000);
 }
 
 DialogThread::~DialogThread() {
@@ -239,7 +238,20 @@ LoadedPlugin::LoadedPlugin(const std::wstring& dll) : module_(::LoadLibraryW(dll
 }
 
 LoadedPlugin::~LoadedPlugin() {
-    if (ready_) free_();
+    if (module_) Free();
+}
+
+void LoadedPlugin::Free() {
+    if (ready_ && !freed_) free_();
+    freed_ = true;
+}
+
+int ClickThrough(std::function<int()> show, const std::wstring& title, std::initializer_list<int> clicks) {
+    DialogThread shown(std::move(show));
+    HWND dialog = shown.WaitWindow(title);
+    if (!dialog) return kDialogNotShown;
+    for (int id : clicks) Click(dialog, id);
+    return shown.Finish() ? shown.Result() : kDialogNotShown;
 }
 
 std::string LoadedPlugin::SettingName(int n) const {

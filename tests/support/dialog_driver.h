@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,7 +72,7 @@ MessageBoxSeen WaitMessageBox(const DialogThread& thread, const std::wstring& ca
                               std::vector<std::wstring>* others = nullptr);
 
 // The real Mivola.zeqp of a plug-in folder, loaded into this process and initialised as the
-// host does; released and unloaded at destruction.
+// host does; released (Free) and unloaded at destruction unless that was done before.
 class LoadedPlugin {
 public:
     explicit LoadedPlugin(const std::wstring& dll);
@@ -79,20 +80,32 @@ public:
     LoadedPlugin(const LoadedPlugin&) = delete;
     LoadedPlugin& operator=(const LoadedPlugin&) = delete;
 
+    // Loaded, every export found, and Init returned 0.
     bool Ready() const { return ready_; }
     int ShowSetting(int funcIndex, int settingIndex) const { return showSetting_(funcIndex, settingIndex, nullptr); }
     int ShowAbout() const { return showAbout_(nullptr); }
     // The name the host would show for setting n (code page 932 bytes).
     std::string SettingName(int n) const;
+    // The host's Free, once; the module stays loaded.
+    void Free();
+    // Unloads the module, without a Free the test did not make.
+    void Unload() { module_.reset(); }
 
 private:
     unique_hmodule module_;
     bool ready_ = false;
+    bool freed_ = false;
     void(WINAPI* free_)() = nullptr;
     int(WINAPI* showSetting_)(int, int, HWND) = nullptr;
     int(WINAPI* showAbout_)(HWND) = nullptr;
     int(WINAPI* getName_)(int, int, char*, int) = nullptr;
 };
+
+// Shows a dialog with show() on a thread of its own, clicks the given buttons of the window
+// titled `title` in order (the last one ends the dialog) and returns what show() returned;
+// kDialogNotShown when the window never came up or did not close.
+constexpr int kDialogNotShown = -12345;
+int ClickThrough(std::function<int()> show, const std::wstring& title, std::initializer_list<int> clicks);
 
 // A value of a settings file, as the private-profile functions read it.
 std::wstring IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key);
