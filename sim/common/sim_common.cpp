@@ -78,19 +78,27 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
-bool EventLog::Open(const std::wstring& path) {
-    if (path.empty()) return true;
-    file_.reset(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return static_cast<bool>(file_);
+bool EventLog::Open(const std::wstring& path, LogMode mode) {
+    mivola::unique_hfile file;
+    if (!path.empty()) {
+        file.reset(::CreateFileW(path.c_str(), mode == LogMode::Append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 mode == LogMode::Append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    const bool ok = path.empty() || file;
+    ::AcquireSRWLockExclusive(&lock_);
+    file_ = std::move(file);
+    open_ = static_cast<bool>(file_);
+    ::ReleaseSRWLockExclusive(&lock_);
+    return ok;
 }
 
 void EventLog::Write(const std::string& event) {
-    if (!file_) return;
+    if (!open_) return;
     std::string line = std::to_string(::GetTickCount64() - start_) + " " + event + "\n";
     ::AcquireSRWLockExclusive(&lock_);
     DWORD written = 0;
-    ::WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    if (file_) ::WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     ::ReleaseSRWLockExclusive(&lock_);
 }
 

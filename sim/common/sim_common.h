@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -33,16 +34,24 @@ bool ForEachScenarioLine(const std::string& utf8, Indent indent, const char* err
 // The bytes of a whole file; false when it cannot be opened.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 
+enum class LogMode {
+    Fresh,   // the file is made anew
+    Append,  // lines are added to what is there: several processes may write one file
+};
+
 class EventLog {
 public:
-    // An empty path keeps the log closed; every write is then dropped.
-    bool Open(const std::wstring& path);
-    bool IsOpen() const { return static_cast<bool>(file_); }
-    // Any thread may write: lines never interleave.
+    // An empty path keeps the log closed; every write is then dropped. Opening again closes the
+    // file open before.
+    bool Open(const std::wstring& path, LogMode mode = LogMode::Fresh);
+    void Close() { Open(std::wstring()); }
+    bool IsOpen() const { return open_; }
+    // Any thread may write, also while another opens or closes the log: lines never interleave.
     void Write(const std::string& event);
 
 private:
     mivola::unique_hfile file_;
+    std::atomic<bool> open_{false};
     SRWLOCK lock_ = SRWLOCK_INIT;
     ULONGLONG start_ = ::GetTickCount64();
 };

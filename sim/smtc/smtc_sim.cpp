@@ -113,11 +113,9 @@ ULONGLONG g_lastCheck = 0;
 bool g_checked = false;
 
 // ---- Log ----
-CRITICAL_SECTION g_logLock;
-std::atomic<bool> g_logOn{false};
-mivola::unique_hfile g_log;
+// Appended to: every process that loads the stand-in writes its lines into the one file.
+sim_common::EventLog g_log;
 std::wstring g_logPath;
-ULONGLONG g_logStart = 0;
 
 int64_t NowTicks() {
     FILETIME ft;
@@ -130,14 +128,8 @@ constexpr auto Utf8 = sim_common::ToUtf8;
 // Called under g_lock: opens, switches or closes the log as the state names it.
 void FollowLogPath() {
     if (g_state.logPath == g_logPath) return;
-    mivola::CriticalSectionLock lock(g_logLock);
     g_logPath = g_state.logPath;
-    g_log.reset();
-    if (!g_logPath.empty()) {
-        g_log.reset(::CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    }
-    g_logOn = static_cast<bool>(g_log);
+    g_log.Open(g_logPath, sim_common::LogMode::Append);
 }
 
 std::wstring ScenarioPath() {
@@ -249,16 +241,9 @@ void Refresh(bool force) {
 CRITICAL_SECTION& StateSection() { return g_lock; }
 State& StateLock::state() { return g_state; }
 
-bool LogOn() { return g_logOn; }
+bool LogOn() { return g_log.IsOpen(); }
 
-void LogLine(const std::string& line) {
-    mivola::CriticalSectionLock lock(g_logLock);
-    if (g_log) {
-        std::string text = std::to_string(::GetTickCount64() - g_logStart) + " " + line + "\r\n";
-        DWORD written = 0;
-        ::WriteFile(g_log.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    }
-}
+void LogLine(const std::string& line) { g_log.Write(line); }
 
 std::string HexResult(HRESULT hr) {
     char text[16];
@@ -273,8 +258,6 @@ extern "C" {
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
     if (reason == DLL_PROCESS_ATTACH) {
         ::InitializeCriticalSection(&smtc_sim::g_lock);
-        ::InitializeCriticalSection(&smtc_sim::g_logLock);
-        smtc_sim::g_logStart = ::GetTickCount64();
     }
     return TRUE;
 }

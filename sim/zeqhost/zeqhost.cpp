@@ -59,6 +59,7 @@
 #include "record_transfer.h"
 #include "region_names.h"
 #include "shared_region.h"
+#include "sim_common.h"
 
 namespace {
 
@@ -87,19 +88,15 @@ struct Plugin {
     ShowAboutFn showAbout;
 };
 
+// UTF-8, with line breaks written as \r and \n so that every item stays on one line.
 std::string Utf8(const wchar_t* s, size_t n) {
     std::string out;
-    for (size_t i = 0; i < n; ++i) {
-        size_t run = i;
-        while (run < n && s[run] != L'\r' && s[run] != L'\n') ++run;
-        if (run > i) {
-            int bytes = ::WideCharToMultiByte(CP_UTF8, 0, s + i, static_cast<int>(run - i), nullptr, 0, nullptr, nullptr);
-            std::string part(static_cast<size_t>(bytes), '\0');
-            ::WideCharToMultiByte(CP_UTF8, 0, s + i, static_cast<int>(run - i), &part[0], bytes, nullptr, nullptr);
-            out += part;
-        }
-        if (run < n) out += s[run] == L'\r' ? "\\r" : "\\n";
-        i = run;
+    size_t from = 0;
+    for (size_t i = 0; i <= n; ++i) {
+        if (i < n && s[i] != L'\r' && s[i] != L'\n') continue;
+        out += sim_common::ToUtf8(std::wstring(s + from, i - from));
+        if (i < n) out += s[i] == L'\r' ? "\\r" : "\\n";
+        from = i + 1;
     }
     return out;
 }

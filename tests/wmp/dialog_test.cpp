@@ -23,18 +23,22 @@ HWND OpenDialog(const WmpStandIn& s) {
     return WaitProcessDialog(s.ProcessId(), kTitle, IDOK);
 }
 
+// Index of the log's last "config 0 begin": the dialog open now.
+size_t LastOpening(const WmpStandIn& s) {
+    std::vector<std::string> lines = s.LogLines();
+    for (size_t i = lines.size(); i-- > 0;) {
+        if (EventText(lines[i]) == "config 0 begin") return i;
+    }
+    return 0;
+}
+
 // Clicks a button and waits for DisplayPropertyPage to return.
 bool Click(const WmpStandIn& s, HWND dialog, int id) {
-    size_t from = s.LogLines().size() > 0 ? static_cast<size_t>(s.FindEvent("config 0 begin")) : 0;
+    const size_t from = LastOpening(s);
     SendTo(::GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     // The window goes before DisplayPropertyPage returns and the stand-in logs it: wait for both.
-    auto ended = [&] {
-        std::vector<std::string> lines = s.LogLines();
-        for (size_t i = from; i < lines.size(); ++i)
-            if (EventText(lines[i]) == "config 0 end hr=0x0") return true;
-        return false;
-    };
-    return WaitUntil([&] { return !::IsWindow(dialog) && ended(); }, 10000);
+    return WaitUntil([&] { return !::IsWindow(dialog); }, 10000) &&
+           s.WaitEvent("config 0 end hr=0x0", from, 10000, StandInProcess::Match::Whole) >= 0;
 }
 
 // Ticks the worker runs in one second (each begins with get_playState).
