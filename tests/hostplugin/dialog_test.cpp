@@ -66,8 +66,7 @@ TEST(PluginSettingsDialog, ShowsTheSettingsWithTheirLimits) {
     EXPECT_EQ(ItemText(dialog, IDOK), L"OK");
     EXPECT_EQ(ItemText(dialog, IDCANCEL), L"ｷｬﾝｾﾙ");
 
-    Click(dialog, IDOK);
-    ASSERT_TRUE(shown.Finish());
+    ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     EXPECT_EQ(shown.Result(), 0) << "no bridge program to start in this folder";
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"MivolaNum"), L"1000");
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesCheck"), L"1");
@@ -120,8 +119,7 @@ TEST(PluginSettingsDialog, TheMediaSessionGroupFollowsTheItunesGroup) {
         }
     }
     EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1011), BM_GETCHECK), BST_CHECKED) << "on by default";
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 // Switched off and a short interval typed: saved off, and clamped like the iTunes interval.
@@ -136,8 +134,7 @@ TEST(PluginSettingsDialog, OkStoresTheMediaSessionFields) {
         ASSERT_NE(dialog, nullptr);
         SetItemText(dialog, 1012, typed);
         Click(dialog, 1011);
-        Click(dialog, IDOK);
-        ASSERT_TRUE(shown.Finish());
+        ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
         const std::wstring saved = IniValue(folder.SettingsFile(), L"Main", L"SMTCTiming");
         EXPECT_EQ(saved, std::wstring(typed) == L"5" ? L"10" : std::wstring(typed) == L"12345" ? L"9999" : L"250");
         // Each OK toggles the box: off, on, off.
@@ -167,8 +164,7 @@ TEST_P(PluginSettingsTyped, OkStoresTheFields) {
     SetItemText(dialog, 1005, GetParam().count);
     SetItemText(dialog, 1000, GetParam().timing);
     Click(dialog, 1010);  // unchecks the box
-    Click(dialog, IDOK);
-    ASSERT_TRUE(shown.Finish());
+    ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"MivolaNum"), GetParam().savedCount);
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesTiming"), GetParam().savedTiming);
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesCheck"), L"0");
@@ -192,8 +188,7 @@ TEST(PluginSettingsDialog, SpinnerValueAboveThousandIsSavedAsShown) {
     SendTo(::GetDlgItem(dialog, 1001), UDM_SETPOS32, 0, 2500);
     std::wstring shownText = ItemText(dialog, 1000);
     EXPECT_TRUE(shownText == L"2,500" || shownText == L"2500") << Narrow(shownText);
-    Click(dialog, IDOK);
-    ASSERT_TRUE(shown.Finish());
+    ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Main", L"iTunesTiming"), L"2500");
 }
 
@@ -226,8 +221,7 @@ TEST_P(PluginSettingsCancel, ChangesNothing) {
     EXPECT_EQ(ItemText(dialog, 1005), L"5");
     EXPECT_EQ(ItemText(dialog, 1000), L"200");
     EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1010), BM_GETCHECK), BST_UNCHECKED);
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(again.Finish());
+    EXPECT_NE(CloseWith(again, dialog, IDCANCEL), kDialogNotShown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, PluginSettingsCancel, ::testing::Values(true, false),
@@ -311,8 +305,7 @@ TEST(FormatSettingDialog, ShowsTheSettingAndListsTheTagsOfEachTarget) {
     item.cchTextMax = 32;
     SendTo(header, HDM_GETITEMW, 1, reinterpret_cast<LPARAM>(&item));
     EXPECT_EQ(std::wstring(text), L"説明");
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 void SelectTag(HWND list, int row) {
@@ -372,8 +365,7 @@ TEST(FormatSettingDialog, DoubleClickInsertsTheTagUndoably) {
     EXPECT_EQ(TextOf(format), L"%filename");
     SendTo(format, WM_UNDO);
     EXPECT_EQ(TextOf(format), L"AB");
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 TEST(FormatSettingDialog, OkSavesTheSettingAndRepublishesTheRequest) {
@@ -387,9 +379,7 @@ TEST(FormatSettingDialog, OkSavesTheSettingAndRepublishesTheRequest) {
     SetItemText(dialog, 1005, L"新しい名前");
     SelectTarget(dialog, 1);
     SetItemText(dialog, 1017, L" %{Bitrate} %title ");
-    Click(dialog, IDOK);
-    ASSERT_TRUE(shown.Finish());
-    EXPECT_EQ(shown.Result(), 0);
+    EXPECT_EQ(CloseWith(shown, dialog, IDOK), 0);
 
     const std::wstring file = folder.SettingsFile();
     EXPECT_EQ(IniValue(file, L"Mivola001", L"SettingName"), L"新しい名前");
@@ -417,16 +407,14 @@ TEST(FormatSettingDialog, TheMediaSessionsAreATarget) {
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1004), CB_GETCURSEL), 4);
         EXPECT_EQ(ListRows(::GetDlgItem(dialog, 1031)).size(), 14u);
-        Click(dialog, IDOK);
-        ASSERT_TRUE(shown.Finish());
+        ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     }
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Mivola000", L"TargetPlayer"), L"SMTC") << "saved as the key";
     DialogThread shown([&] { return plugin.ShowSetting(1, 2); });
     HWND dialog = shown.WaitWindow(kSettingTitle);
     ASSERT_NE(dialog, nullptr);
     SelectTarget(dialog, 4);
-    Click(dialog, IDOK);
-    ASSERT_TRUE(shown.Finish());
+    ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     EXPECT_EQ(IniValue(folder.SettingsFile(), L"Mivola001", L"TargetPlayer"), L"SMTC");
 }
 
@@ -456,8 +444,7 @@ TEST_P(FormatSettingCancel, LeavesTheSettingAsItWas) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(ItemText(dialog, 1017), L"AB");
     EXPECT_EQ(SendTo(::GetDlgItem(dialog, 1004), CB_GETCURSEL), 2);
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(again.Finish());
+    EXPECT_NE(CloseWith(again, dialog, IDCANCEL), kDialogNotShown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, FormatSettingCancel, ::testing::Values(true, false),
@@ -543,8 +530,7 @@ TEST(VersionDialog, WithoutBridgesTheListIsEmptyAndNoRegionStays) {
     HWND dialog = shown.WaitWindow(kVersionTitle);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(ListRows(::GetDlgItem(dialog, 1002)).empty());
-    Click(dialog, IDOK);
-    ASSERT_TRUE(shown.Finish());
+    ASSERT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     // The dialog opened each identity region only for the moment of reading it.
     char name[kRegionNameMax];
     IdentityRegionName(name, "WMP");

@@ -85,8 +85,7 @@ TEST(InstallThroughDialog, WinampBridgeInstalledAndRemoved) {
     Dismiss(box);
     EXPECT_EQ(ItemText(dialog, 1009), std::wstring(kInstall) + L"(&A)");
     EXPECT_FALSE(FileExists(winamp.BridgePath()));
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 TEST(InstallThroughDialog, FolderNamedWithProgramFilesIsExpandedByBothSides) {
@@ -110,8 +109,7 @@ TEST(InstallThroughDialog, FolderNamedWithProgramFilesIsExpandedByBothSides) {
     EXPECT_EQ(box.text, std::wstring(kInstall) + L"に成功しました");
     Dismiss(box);
     EXPECT_TRUE(FileExists(winamp.BridgePath()));
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 // The folder is a directory, so the button offers the install; the installer refuses a folder
@@ -138,8 +136,7 @@ TEST(InstallThroughDialog, FailureIsReportedAndChangesNothing) {
     Dismiss(box);
     EXPECT_EQ(ItemText(dialog, 1009), std::wstring(kInstall) + L"(&A)") << "the state stays";
     EXPECT_EQ(Listing(winamp.Folder()), before);
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 TEST(InstallThroughDialog, MissingInstallerFailsTheUninstall) {
@@ -166,8 +163,7 @@ TEST(InstallThroughDialog, MissingInstallerFailsTheUninstall) {
     Dismiss(box);
     EXPECT_EQ(ItemText(dialog, 1009), std::wstring(kUninstall) + L"(&A)");
     EXPECT_TRUE(FileExists(winamp.BridgePath()));
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 TEST(InstallThroughDialog, WmpBridgeRegisteredAfterInstallAndGoneAfterUninstall) {
@@ -208,8 +204,7 @@ TEST(InstallThroughDialog, WmpBridgeRegisteredAfterInstallAndGoneAfterUninstall)
     EXPECT_FALSE(FileExists(wmp.BridgePath()));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kWmpClassKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kWmpUiPluginKey));
-    Click(dialog, IDCANCEL);
-    EXPECT_TRUE(shown.Finish());
+    EXPECT_NE(CloseWith(shown, dialog, IDCANCEL), kDialogNotShown);
 }
 
 // ---- A plug-in folder longer than MAX_PATH ----------------------------------------------------
@@ -300,8 +295,7 @@ TEST(LongPluginFolder, NothingIsTakenFromTheHostsCurrentFolder) {
         EXPECT_EQ(ItemText(dialog, 1009), std::wstring(kInstall) + L"(&A)");
         // With the iTunes bridge switched on, OK saves and starts the bridge.
         if (SendTo(::GetDlgItem(dialog, 1010), BM_GETCHECK) != BST_CHECKED) Click(dialog, 1010);
-        Click(dialog, IDOK);
-        EXPECT_TRUE(shown.Finish());
+        EXPECT_NE(CloseWith(shown, dialog, IDOK), kDialogNotShown);
     }
     EXPECT_FALSE(FileExists(winamp.BridgePath()));
     EXPECT_FALSE(WaitUntil([&] { return !decoy.Log().empty(); }, 2000))

@@ -246,6 +246,11 @@ void LoadedPlugin::Free() {
     freed_ = true;
 }
 
+int CloseWith(DialogThread& shown, HWND dialog, int button) {
+    Click(dialog, button);
+    return shown.Finish() ? shown.Result() : kDialogNotShown;
+}
+
 int ClickThrough(std::function<int()> show, const std::wstring& title, std::initializer_list<int> clicks) {
     DialogThread shown(std::move(show));
     HWND dialog = shown.WaitWindow(title);

@@ -14,6 +14,9 @@
 
 namespace mivola::test {
 
+// What a dialog export "returned" when its dialog never came up or never closed.
+constexpr int kDialogNotShown = -12345;
+
 // Calls show() on a new thread. At destruction, windows still open are cancelled and the
 // thread is joined, so a failed test never leaves a dialog behind.
 class DialogThread {
@@ -34,7 +37,7 @@ private:
     std::thread thread_;
     unique_handle done_;
     DWORD threadId_ = 0;
-    int result_ = -12345;
+    int result_ = kDialogNotShown;
     bool joined_ = false;
 };
 
@@ -101,10 +104,12 @@ private:
     int(WINAPI* getName_)(int, int, char*, int) = nullptr;
 };
 
+// Clicks a button that ends the dialog and waits for the export that showed it to return: what
+// it returned, or kDialogNotShown when it did not return.
+int CloseWith(DialogThread& shown, HWND dialog, int button);
 // Shows a dialog with show() on a thread of its own, clicks the given buttons of the window
 // titled `title` in order (the last one ends the dialog) and returns what show() returned;
 // kDialogNotShown when the window never came up or did not close.
-constexpr int kDialogNotShown = -12345;
 int ClickThrough(std::function<int()> show, const std::wstring& title, std::initializer_list<int> clicks);
 
 // A value of a settings file, as the private-profile functions read it.
