@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ namespace {
 constexpr bool kThis64 = sizeof(void*) == 8;
 constexpr char kFastPolls[] = "[Main]\r\nSMTCTiming=10\r\n";
 
+struct Row;
+
 class SmtcBridgeWithStandIn : public BridgeOfEachArch {
 protected:
     // The stand-in answers in the registry view the bridge of this architecture reads.
@@ -37,6 +40,8 @@ protected:
         return WaitUntil([&] { return ReadPlayerNowPlaying(kKeySmtc, record_) && done(record_); }, timeoutMs);
     }
     static bool Ends(SmtcBridge& bridge) { return SmtcBridge::PostEnd() && bridge.Wait(10000) && bridge.ExitCode() == 0; }
+    void PlayRowsThroughABridge(const std::vector<Row>& rows,
+                                const std::function<void(SmtcStandIn&)>& then = nullptr);
 
     NowPlayingRecord record_;
 };
@@ -121,12 +126,21 @@ void PlayRows(SmtcStandIn& standIn, const std::vector<Row>& rows, NowPlayingReco
     }
 }
 
-TEST_P(SmtcBridgeWithStandIn, PlayStatesAndTheFieldsEachCarries) {
+// The fixture with a stand-in made anew and a bridge polling every 10 ms: plays the rows, runs
+// then() with the stand-in, and ends the bridge.
+void SmtcBridgeWithStandIn::PlayRowsThroughABridge(const std::vector<Row>& rows,
+                                                   const std::function<void(SmtcStandIn&)>& then) {
     SmtcStandIn standIn;
     ASSERT_TRUE(Serves(standIn));
     SmtcBridge bridge(kFastPolls, arch());
     ASSERT_TRUE(bridge.Start());
     ASSERT_TRUE(SmtcBridge::WaitText("start")) << SmtcBridge::Text();
+    PlayRows(standIn, rows, record_);
+    if (then) then(standIn);
+    EXPECT_TRUE(Ends(bridge));
+}
+
+TEST_P(SmtcBridgeWithStandIn, PlayStatesAndTheFieldsEachCarries) {
     // Media fields in stopped, paused, playing and ready only; position and app in every state.
     std::vector<Row> rows;
     rows.emplace_back("closed", Shown("st.closed", "closed"), PlayStateUndefined, L"st.closed");
@@ -147,20 +161,14 @@ TEST_P(SmtcBridgeWithStandIn, PlayStatesAndTheFieldsEachCarries) {
     rows.emplace_back("a status that cannot be read", Shown("st.failed", "playing", "  fail status\n"),
                       PlayStateUndefined, L"st.failed");
     rows.back().At(50);
-    PlayRows(standIn, rows, record_);
-
-    // Without any session: all zero.
-    ASSERT_TRUE(standIn.SetScenario("current none\n"));
-    EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllZero(&r, sizeof r); })) << Describe(record_);
-    EXPECT_TRUE(Ends(bridge));
+    PlayRowsThroughABridge(rows, [&](SmtcStandIn& standIn) {
+        // Without any session: all zero.
+        ASSERT_TRUE(standIn.SetScenario("current none\n"));
+        EXPECT_TRUE(WaitRecord([](const NowPlayingRecord& r) { return AllZero(&r, sizeof r); })) << Describe(record_);
+    });
 }
 
 TEST_P(SmtcBridgeWithStandIn, TextsFallBackAreCutAndKeepCharactersOutsideCodePage932) {
-    SmtcStandIn standIn;
-    ASSERT_TRUE(Serves(standIn));
-    SmtcBridge bridge(kFastPolls, arch());
-    ASSERT_TRUE(bridge.Start());
-    ASSERT_TRUE(SmtcBridge::WaitText("start")) << SmtcBridge::Text();
     const std::wstring hangul(1023, L'\xD55C');
     std::wstring notes;
     for (int i = 0; i < 511; ++i) notes += L"\xD83C\xDFB5";  // 1022 units, then one unit of the next
@@ -203,24 +211,18 @@ TEST_P(SmtcBridgeWithStandIn, TextsFallBackAreCutAndKeepCharactersOutsideCodePag
                       L"tx.nogenres");
     rows.back().Media().At(50);
     CopyText(rows.back().record.Genre, L"");
-    PlayRows(standIn, rows, record_);
-
-    BridgeIdentityRecord identity;
-    ASSERT_TRUE(ReadPlayerIdentity(kKeySmtc, identity));
-    EXPECT_STREQ(identity.PlayerVersion, L"tx.nogenres") << "the app id of the session shown";
-    ASSERT_TRUE(standIn.SetScenario(Shown("tx.app", "paused", "  repeat app 100 \xED\x95\x9C\n")));
-    EXPECT_TRUE(WaitUntil([&] {
-        return ReadPlayerIdentity(kKeySmtc, identity) && std::wstring(identity.PlayerVersion) == std::wstring(63, L'\xD55C');
-    })) << "the app id cut to 63 units";
-    EXPECT_TRUE(Ends(bridge));
+    PlayRowsThroughABridge(rows, [](SmtcStandIn& standIn) {
+        BridgeIdentityRecord identity;
+        ASSERT_TRUE(ReadPlayerIdentity(kKeySmtc, identity));
+        EXPECT_STREQ(identity.PlayerVersion, L"tx.nogenres") << "the app id of the session shown";
+        ASSERT_TRUE(standIn.SetScenario(Shown("tx.app", "paused", "  repeat app 100 \xED\x95\x9C\n")));
+        EXPECT_TRUE(WaitUntil([&] {
+            return ReadPlayerIdentity(kKeySmtc, identity) && std::wstring(identity.PlayerVersion) == std::wstring(63, L'\xD55C');
+        })) << "the app id cut to 63 units";
+    });
 }
 
 TEST_P(SmtcBridgeWithStandIn, TimelinesInWholeSecondsWithoutOverflow) {
-    SmtcStandIn standIn;
-    ASSERT_TRUE(Serves(standIn));
-    SmtcBridge bridge(kFastPolls, arch());
-    ASSERT_TRUE(bridge.Start());
-    ASSERT_TRUE(SmtcBridge::WaitText("start")) << SmtcBridge::Text();
     std::vector<Row> rows;
     rows.emplace_back("counted from the start", Shown("tl.start", "paused", "  start 2500\n  end 242900\n  position 62600\n"),
                       PlayStatePaused, L"tl.start");
@@ -256,8 +258,7 @@ TEST_P(SmtcBridgeWithStandIn, TimelinesInWholeSecondsWithoutOverflow) {
     rows.emplace_back("no end", Shown("tl.noend2", "paused", "  fail end\n  position 250000\n"), PlayStatePaused,
                       L"tl.noend2");
     rows.back().Media(0).At(250);
-    PlayRows(standIn, rows, record_);
-    EXPECT_TRUE(Ends(bridge));
+    PlayRowsThroughABridge(rows);
 }
 
 TEST_P(SmtcBridgeWithStandIn, ShowsTheChosenSessionAndNamesItsAppInTheIdentity) {
