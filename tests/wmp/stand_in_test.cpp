@@ -151,8 +151,9 @@ TEST_P(WmpStandInTest, StatesWithoutMediaKeepFieldsEmptyAndThePreviousAnswers) {
         ASSERT_TRUE(s.Send(wmp_sim::kSimSetState, 3, 0));
         ASSERT_TRUE(s.WaitTicks(2));
         EXPECT_EQ(host.Value(L"Foo"), L"bar");
-        ASSERT_TRUE(s.Send(wmp_sim::kSimSetMedia, 1, 0));
+        // The state first: a tick between the two messages must not see the new item playing.
         ASSERT_TRUE(s.Send(wmp_sim::kSimSetState, state, 0));
+        ASSERT_TRUE(s.Send(wmp_sim::kSimSetMedia, 1, 0));
         ASSERT_TRUE(s.WaitTicks(2));
         NowPlayingRecord& r = *Fresh();
         ASSERT_TRUE(ReadWmpNowPlaying(r));
