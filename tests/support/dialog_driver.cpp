@@ -254,9 +254,9 @@ int CloseWith(DialogThread& shown, HWND dialog, int button) {
 int ClickThrough(std::function<int()> show, const std::wstring& title, std::initializer_list<int> clicks) {
     DialogThread shown(std::move(show));
     HWND dialog = shown.WaitWindow(title);
-    if (!dialog) return kDialogNotShown;
-    for (int id : clicks) Click(dialog, id);
-    return shown.Finish() ? shown.Result() : kDialogNotShown;
+    if (!dialog || clicks.size() == 0) return kDialogNotShown;
+    for (auto id = clicks.begin(); id + 1 != clicks.end(); ++id) Click(dialog, *id);
+    return CloseWith(shown, dialog, *(clicks.end() - 1));
 }
 
 std::string LoadedPlugin::SettingName(int n) const {
