@@ -46,11 +46,11 @@ TEST_F(BridgeAlone, SearchingPublishesZerosRefusesCloseAndEndsOnTheEndMessage) {
     ASSERT_TRUE(WaitUntil([&] { return ReadNowPlaying(record) && AllZero(&record, sizeof record); }, 3000));
     EXPECT_LT(::GetTickCount64() - started, 2500u) << "the first search tick comes after one second";
 
-    ExpectSingleInstanceRefusingClose(first, kItunesBridgeNames, Arch::Same);
+    ExpectSingleInstanceRefusingClose(first);
     BridgeIdentityRecord identity;
     EXPECT_FALSE(ReadIdentity(identity)) << "no identity region while no iTunes runs";
 
-    ExpectEndsOnTheEndMessage(first, kItunesBridgeNames);
+    ExpectEndsOnTheEndMessage(first);
     {
         MutexLock lock(reader);
         EXPECT_TRUE(AllZero(reader.View(), kNowPlayingRecordSize));

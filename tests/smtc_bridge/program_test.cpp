@@ -42,10 +42,10 @@ TEST_P(SmtcBridgeAlone, UnavailablePublishesZerosRefusesCloseAndEndsOnTheEndMess
     BridgeIdentityRecord identity;
     EXPECT_FALSE(ReadPlayerIdentity(kKeySmtc, identity)) << "no identity while the sessions cannot be reached";
 
-    ExpectSingleInstanceRefusingClose(first, kSmtcBridgeNames, arch());
+    ExpectSingleInstanceRefusingClose(first);
     EXPECT_EQ(SmtcBridge::Text(), "unavailable") << "the retry waits a minute, whatever the interval";
 
-    ExpectEndsOnTheEndMessage(first, kSmtcBridgeNames);
+    ExpectEndsOnTheEndMessage(first);
     MutexLock lock(reader);
     EXPECT_TRUE(AllZero(reader.View(), kNowPlayingRecordSize));
 }

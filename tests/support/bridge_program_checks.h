@@ -36,8 +36,9 @@ inline void ExpectRunsOnlyWithItsWord(const BridgeProgramNames& names, Arch arch
 
 // With `first` running and its window up: a second program ends at once with 0 and leaves the
 // first alone, and a close request is answered 1 and changes nothing.
-inline void ExpectSingleInstanceRefusingClose(BridgeProgram& first, const BridgeProgramNames& names, Arch arch) {
-    BridgeProgram second(names, std::string(), arch);
+inline void ExpectSingleInstanceRefusingClose(BridgeProgram& first) {
+    const BridgeProgramNames& names = first.Names();
+    BridgeProgram second(names, std::string(), first.Architecture());
     ASSERT_TRUE(second.Start());
     ASSERT_TRUE(second.Wait(10000));
     EXPECT_EQ(second.ExitCode(), 0u);
@@ -51,7 +52,8 @@ inline void ExpectSingleInstanceRefusingClose(BridgeProgram& first, const Bridge
 }
 
 // The end message ends the program with 0 and its window goes.
-inline void ExpectEndsOnTheEndMessage(BridgeProgram& running, const BridgeProgramNames& names) {
+inline void ExpectEndsOnTheEndMessage(BridgeProgram& running) {
+    const BridgeProgramNames& names = running.Names();
     ASSERT_TRUE(PostBridgeEnd(names));
     ASSERT_TRUE(running.Wait(10000));
     EXPECT_EQ(running.ExitCode(), 0u);

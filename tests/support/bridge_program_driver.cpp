@@ -28,20 +28,11 @@ bool PostBridgeEnd(const BridgeProgramNames& names) {
 }
 
 void EndStrayBridge(const BridgeProgramNames& names) {
-    HWND window = BridgeWindow(names);
-    if (!window) return;
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
-    unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-    PostBridgeEnd(names);
-    if (process && ::WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.get(), 1);
-        ::WaitForSingleObject(process.get(), 5000);
-    }
+    if (HWND window = BridgeWindow(names)) EndProgramOfWindow(window, ::RegisterWindowMessageA(names.endMessage));
 }
 
 BridgeProgram::BridgeProgram(const BridgeProgramNames& names, const std::string& settings, Arch arch)
-    : names_(names) {
+    : names_(names), arch_(arch) {
     ::CopyFileW(BridgeProgramPath(names, arch).c_str(), ProgramPath().c_str(), FALSE);
     if (!settings.empty()) WriteFileBytes(dir_.Path() + L"Setting.ini", settings);
 }

@@ -57,9 +57,12 @@ public:
     bool Running() const { return child_.Running(); }
     void Kill() { child_.Kill(); }
     DWORD Id() const { return child_.Id(); }
+    const BridgeProgramNames& Names() const { return names_; }
+    Arch Architecture() const { return arch_; }
 
 private:
     const BridgeProgramNames& names_;
+    Arch arch_;
     TempDir dir_;
     Child child_;
 };
@@ -73,7 +76,6 @@ public:
         : BridgeProgram(kNames, settings, arch) {}
     using BridgeProgram::Start;
 
-    static const BridgeProgramNames& Names() { return kNames; }
     static std::wstring BuiltProgram(Arch arch) { return BridgeProgramPath(kNames, arch); }
     static HWND Window() { return BridgeWindow(kNames); }
     static std::string Text() { return BridgeText(kNames); }
