@@ -38,16 +38,7 @@ void EndStrays() {
         HWND standIn = ::FindWindowW(itunes_sim::kWindowClass, nullptr);
         if (!ItunesBridge::Window() && !standIn) break;
         ItunesBridge::EndStray();
-        if (!standIn) continue;
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(standIn, &pid);
-        unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-        ::PostMessageW(standIn, WM_CLOSE, 0, 0);
-        if (process && ::WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) {
-            ::TerminateProcess(process.get(), 1);
-            ::WaitForSingleObject(process.get(), 5000);
-            ForgetDeadServers();
-        }
+        if (standIn && EndProgramOfWindow(standIn, WM_CLOSE)) ForgetDeadServers();
     }
 }
 

@@ -256,6 +256,17 @@ std::vector<std::string> CompleteLines(const std::string& bytes) {
     return lines;
 }
 
+bool EndProgramOfWindow(HWND window, UINT message) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    ::PostMessageW(window, message, 0, 0);
+    if (!process || ::WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0) return false;
+    ::TerminateProcess(process.get(), 1);
+    ::WaitForSingleObject(process.get(), 5000);
+    return true;
+}
+
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs) {
     const ULONGLONG until = ::GetTickCount64() + timeoutMs;
     for (;;) {

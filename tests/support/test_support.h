@@ -112,6 +112,10 @@ std::string ReadFileBytes(const std::wstring& path);
 // The '\n'-ended lines of a text, without their ends; a last line still being written is left out.
 std::vector<std::string> CompleteLines(const std::string& bytes);
 
+// Posts `message` to a window of another program and waits up to 5 s for that program to end;
+// one that does not is killed. True when it had to be killed.
+bool EndProgramOfWindow(HWND window, UINT message);
+
 // Polls every pollMs until done() holds or timeoutMs passes.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000, DWORD pollMs = 20);
 
