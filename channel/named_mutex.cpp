@@ -18,9 +18,9 @@ BOOL NamedMutex::Close() {
     return h ? ::CloseHandle(h) : 0;
 }
 
-DWORD NamedMutex::Lock() {
+DWORD NamedMutex::Lock(DWORD timeoutMs) {
     if (!handle_) return WAIT_FAILED;
-    return ::WaitForSingleObject(handle_.get(), INFINITE);
+    return ::WaitForSingleObject(handle_.get(), timeoutMs);
 }
 
 BOOL NamedMutex::Unlock() {

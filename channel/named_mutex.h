@@ -19,8 +19,9 @@ public:
     bool Create(const char* name, bool failIfExists);
     // Result of CloseHandle, or 0 when nothing was held.
     BOOL Close();
-    // Waits without time-out. An abandoned mutex counts as acquired.
-    DWORD Lock();
+    // Waits without time-out, or for timeoutMs (0: only takes a free mutex). An abandoned mutex
+    // counts as acquired; WAIT_TIMEOUT means another thread owns it.
+    DWORD Lock(DWORD timeoutMs = INFINITE);
     BOOL Unlock();
     // True when another thread owns the mutex; never waits and never keeps ownership.
     bool IsBusy();

@@ -15,6 +15,12 @@ class [[nodiscard]] MutexLock {
 public:
     explicit MutexLock(NamedMutex& mutex) : mutex_(&mutex), result_(mutex.Lock()) {}
     explicit MutexLock(SharedRegion& region) : MutexLock(region.Mutex()) {}
+    // Takes the mutex only if nobody else holds it, and keeps it. A writer that must not stall
+    // locks this way rather than probing first and waiting after: between the two, another
+    // process could take the mutex and block the writer for as long as it holds it.
+    struct NoWait {};
+    MutexLock(NamedMutex& mutex, NoWait) : mutex_(&mutex), result_(mutex.Lock(0)) {}
+    MutexLock(SharedRegion& region, NoWait) : MutexLock(region.Mutex(), NoWait{}) {}
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
     ~MutexLock() {
@@ -23,6 +29,8 @@ public:
 
     DWORD WaitResult() const { return result_; }
     bool Acquired() const { return result_ == WAIT_OBJECT_0 || result_ == WAIT_ABANDONED; }
+    // Another thread owned the mutex when a NoWait lock was tried.
+    bool Busy() const { return result_ == WAIT_TIMEOUT; }
 
 private:
     NamedMutex* mutex_;

@@ -73,9 +73,11 @@ void FillRecord(HWND player, NowPlayingRecord& record) {
 }
 
 void PublishTick(SharedRegion& region, HWND player) {
-    if (!region.IsOpen() || region.IsBusy()) return;
-    // Held across the player's answers, so that a reader never sees half a tick.
-    MutexLock lock(region);
+    if (!region.IsOpen()) return;
+    // Skipped while the host copies the record, so that Winamp's window thread never waits;
+    // otherwise held across the player's answers, so that a reader never sees half a tick.
+    MutexLock lock(region, MutexLock::NoWait{});
+    if (lock.Busy()) return;
     NowPlayingRecord record;
     std::memset(&record, 0, sizeof record);
     FillRecord(player, record);

@@ -126,8 +126,9 @@ com_ptr<IWMPCore> MivolaWmpPlugin::TakeCore() {
 void MivolaWmpPlugin::Tick() {
     // Skipped while anyone else holds the record; otherwise the record stays locked across
     // every call on the core.
-    if (!nowPlaying_.IsOpen() || nowPlaying_.IsBusy()) return;
-    MutexLock lock(nowPlaying_);
+    if (!nowPlaying_.IsOpen()) return;
+    MutexLock lock(nowPlaying_, MutexLock::NoWait{});
+    if (lock.Busy()) return;
     static_assert(sizeof(NowPlayingRecord) == kNowPlayingRecordSize);
     auto record = std::make_unique<NowPlayingRecord>();
     std::memset(record.get(), 0, sizeof *record);

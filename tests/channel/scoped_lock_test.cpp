@@ -81,6 +81,49 @@ TEST(MutexLock, AbandonedCountsAsAcquiredAndAFailedWaitReleasesNothing) {
     EXPECT_FALSE(none.Acquired());
 }
 
+TEST(MutexLock, ANoWaitLockTakesOnlyAFreeMutexAndKeepsIt) {
+    NamedMutex m;
+    ASSERT_TRUE(m.Create(UniqueName("mivola_scoped").c_str(), false));
+    {
+        MutexLock lock(m, MutexLock::NoWait{});
+        EXPECT_TRUE(lock.Acquired());
+        EXPECT_FALSE(lock.Busy());
+        EXPECT_FALSE(FreeForAnotherThread(m)) << "kept for the scope, not given back after the probe";
+    }
+    EXPECT_TRUE(FreeForAnotherThread(m));
+
+    // Held by another thread: the lock returns at once, owns nothing and leaves the owner's hold.
+    unique_handle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    unique_handle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread owner([&] {
+        MutexLock held(m);
+        ::SetEvent(taken.get());
+        ::WaitForSingleObject(release.get(), INFINITE);
+    });
+    ::WaitForSingleObject(taken.get(), INFINITE);
+    {
+        MutexLock lock(m, MutexLock::NoWait{});
+        EXPECT_TRUE(lock.Busy());
+        EXPECT_FALSE(lock.Acquired());
+    }
+    EXPECT_TRUE(m.IsBusy()) << "still the other thread's";
+    ::SetEvent(release.get());
+    owner.join();
+
+    std::thread([&] { m.Lock(); }).join();  // abandoned: taken, as by a waiting lock
+    {
+        MutexLock lock(m, MutexLock::NoWait{});
+        EXPECT_EQ(lock.WaitResult(), static_cast<DWORD>(WAIT_ABANDONED));
+        EXPECT_TRUE(lock.Acquired());
+    }
+    EXPECT_TRUE(FreeForAnotherThread(m));
+
+    NamedMutex closed;  // no mutex: neither busy nor held, like IsBusy's false
+    MutexLock none(closed, MutexLock::NoWait{});
+    EXPECT_FALSE(none.Busy());
+    EXPECT_FALSE(none.Acquired());
+}
+
 TEST(CriticalSectionLock, AnotherThreadWaitsUntilTheScopeEnds) {
     CRITICAL_SECTION section;
     ::InitializeCriticalSection(&section);
