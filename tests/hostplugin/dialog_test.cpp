@@ -36,6 +36,25 @@ std::pair<int, int> SpinRange(HWND dialog, int id) {
     return {low, high};
 }
 
+// Ending a thread that showed a window lets the X server give the thread's window ids to
+// another program while Wine still has requests for them on their way (dialog_driver.cpp).
+TEST(DialogDriver, DialogsRunOnThreadsThatOutliveThem) {
+    DWORD first = 0;
+    {
+        DialogThread shown([] { return 7; });
+        ASSERT_TRUE(shown.Finish());
+        EXPECT_EQ(shown.Result(), 7);
+        first = shown.ThreadId();
+    }
+    unique_handle thread(::OpenThread(SYNCHRONIZE, FALSE, first));
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(::WaitForSingleObject(thread.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT)) << "the thread ended";
+    DialogThread next([] { return 8; });
+    ASSERT_TRUE(next.Finish());
+    EXPECT_EQ(next.Result(), 8);
+    EXPECT_EQ(next.ThreadId(), first) << "an idle thread is used again";
+}
+
 // ---- Dialog 102 ------------------------------------------------------------------------------
 
 TEST(PluginSettingsDialog, ShowsTheSettingsWithTheirLimits) {

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <memory>
+#include <mutex>
+#include <thread>
+
 #include "test_support.h"
 
 namespace mivola::test {
@@ -42,15 +46,97 @@ BOOL CALLBACK CancelWindow(HWND window, LPARAM) {
 
 }  // namespace
 
-DialogThread::DialogThread(std::function<int()> show) : done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    unique_handle started(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    thread_ = std::thread([this, show, started = started.get()] {
-        threadId_ = ::GetCurrentThreadId();
-        ::SetEvent(started);
-        result_ = show();
-        ::SetEvent(done_.get());
-    });
-    ::WaitForSingleObject(started.get(), 10000);
+// A dialog runs on one of a few threads that last as long as the process. Wine's X11 driver
+// sends some of a window's requests late, over the process's drawing connection; when a thread
+// ends, its own connection to the X server closes and the server hands the connection's window
+// ids to the next client, often another program's Wine desktop, whose first window takes input
+// only. A late request for the ended thread's dialog then meets that window, and the driver ends
+// this process on the X error. Threads that never end keep their ids to themselves.
+struct DialogThread::Job {
+    std::function<int()> show;
+    int result = kDialogNotShown;
+    unique_handle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+namespace {
+
+class DialogWorker {
+public:
+    DialogWorker() : wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+        unique_handle started(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        std::thread([this, started = started.get()] {
+            threadId_ = ::GetCurrentThreadId();
+            ::SetEvent(started);
+            Loop();
+        }).detach();
+        ::WaitForSingleObject(started.get(), INFINITE);
+    }
+
+    DWORD ThreadId() const { return threadId_; }
+    void Run(std::shared_ptr<DialogThread::Job> job) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job_ = std::move(job);
+        }
+        ::SetEvent(wake_.get());
+    }
+
+private:
+    void Loop();
+
+    unique_handle wake_;
+    std::mutex mutex_;
+    std::shared_ptr<DialogThread::Job> job_;
+    DWORD threadId_ = 0;
+};
+
+std::mutex g_idleLock;
+std::vector<DialogWorker*> g_idle;  // workers are never freed: their threads run to the process's end
+
+DialogWorker* TakeWorker() {
+    {
+        std::lock_guard<std::mutex> lock(g_idleLock);
+        if (!g_idle.empty()) {
+            DialogWorker* worker = g_idle.back();
+            g_idle.pop_back();
+            return worker;
+        }
+    }
+    return new DialogWorker();
+}
+
+void DialogWorker::Loop() {
+    HANDLE wake = wake_.get();
+    for (;;) {
+        // Idle, the thread still answers messages, so that nothing sent to it waits for a dialog.
+        if (::MsgWaitForMultipleObjects(1, &wake, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+            continue;
+        }
+        std::shared_ptr<DialogThread::Job> job;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job.swap(job_);
+        }
+        if (!job) continue;
+        job->result = job->show();
+        {
+            // Idle again before the caller hears of the end, so that its next dialog reuses it.
+            std::lock_guard<std::mutex> lock(g_idleLock);
+            g_idle.push_back(this);
+        }
+        ::SetEvent(job->done.get());
+    }
+}
+
+}  // namespace
+
+DialogThread::DialogThread(std::function<int()> show) : job_(std::make_shared<Job>()) {
+    job_->show = std::move(show);
+    DialogWorker* worker = TakeWorker();
+    threadId_ = worker->ThreadId();
+    worker->Run(job_);
 }
 
 DialogThread::~DialogThread() {
@@ -58,11 +144,7 @@ DialogThread::~DialogThread() {
         ::EnumThreadWindows(threadId_, CancelWindow, 0);
         ::Sleep(100);
     }
-    if (!joined_) {
-        // Still stuck: the process is about to fail anyway; do not block its exit.
-        thread_.detach();
-        joined_ = true;
-    }
+    // Still stuck: the process is about to fail anyway; its worker stays busy and is not reused.
 }
 
 HWND DialogThread::WaitWindow(const std::wstring& title, DWORD timeoutMs) const {
@@ -77,10 +159,8 @@ HWND DialogThread::WaitWindow(const std::wstring& title, DWORD timeoutMs) const 
 }
 
 bool DialogThread::Finish(DWORD timeoutMs) {
-    if (joined_) return true;
-    if (::WaitForSingleObject(done_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
-    thread_.join();
-    joined_ = true;
+    if (::WaitForSingleObject(job_->done.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    result_ = job_->result;
     return true;
 }
 

@@ -6,8 +6,8 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "unique_handle.h"
@@ -17,8 +17,9 @@ namespace mivola::test {
 // What a dialog export "returned" when its dialog never came up or never closed.
 constexpr int kDialogNotShown = -12345;
 
-// Calls show() on a new thread. At destruction, windows still open are cancelled and the
-// thread is joined, so a failed test never leaves a dialog behind.
+// Calls show() on a thread of its own (one that outlives the call; see dialog_driver.cpp). At
+// destruction, windows still open are cancelled and the call is waited for, so a failed test
+// never leaves a dialog behind.
 class DialogThread {
 public:
     explicit DialogThread(std::function<int()> show);
@@ -33,12 +34,12 @@ public:
     int Result() const { return result_; }
     DWORD ThreadId() const { return threadId_; }
 
+    struct Job;
+
 private:
-    std::thread thread_;
-    unique_handle done_;
+    std::shared_ptr<Job> job_;
     DWORD threadId_ = 0;
     int result_ = kDialogNotShown;
-    bool joined_ = false;
 };
 
 // The visible top-level window of another process with this title and a control with this id,
