@@ -27,6 +27,7 @@
 #include "now_playing_record.h"
 #include "players.h"
 #include "record_transfer.h"
+#include "scoped_lock.h"
 #include "region_names.h"
 #include "shared_region.h"
 #include "text_copy.h"
@@ -136,7 +137,8 @@ int Writer(unsigned seconds, unsigned intervalMs, bool unlocked) {
             ++published;
             continue;
         }
-        if (region.IsBusy()) {  // as the bridge does: never wait inside the player's tick
+        MutexLock lock(region, MutexLock::NoWait{});  // as the bridge does: never wait inside the player's tick
+        if (lock.Busy()) {
             ++skipped;
             continue;
         }
