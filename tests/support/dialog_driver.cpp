@@ -73,11 +73,9 @@ public:
     }
 
     DWORD ThreadId() const { return threadId_; }
+    // Only an idle worker, taken by one caller, gets a job; the event hands it over.
     void Run(std::shared_ptr<DialogThread::Job> job) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job_ = std::move(job);
-        }
+        job_ = std::move(job);
         ::SetEvent(wake_.get());
     }
 
@@ -85,7 +83,6 @@ private:
     void Loop();
 
     unique_handle wake_;
-    std::mutex mutex_;
     std::shared_ptr<DialogThread::Job> job_;
     DWORD threadId_ = 0;
 };
@@ -115,10 +112,7 @@ void DialogWorker::Loop() {
             continue;
         }
         std::shared_ptr<DialogThread::Job> job;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job.swap(job_);
-        }
+        job.swap(job_);
         if (!job) continue;
         job->result = job->show();
         {
